@@ -1,0 +1,192 @@
+// The exported C functions: each makes sure the central object exists on the
+// library's thread and forwards to one method of it.
+#include "kivwebview_qt.h"
+#include "kivwebview_qt_class.h"
+
+#include "clock.h"
+#include "failure_codes.h"
+#include "records.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+std::once_flag ownerOnce;
+std::atomic<std::thread::id> owner{};
+
+// The thread that made the first call owns the library; calls from any other
+// thread must not touch the toolkit.
+bool onLibraryThread()
+{
+    std::call_once(ownerOnce, [] { owner.store(std::this_thread::get_id()); });
+    return owner.load() == std::this_thread::get_id();
+}
+
+Kivwebview_qt *central() { return Kivwebview_qt::instance(); }
+
+const QByteArray wrongThread =
+    QByteArrayLiteral("called from a thread other than the library's thread");
+
+kiv_js_result_t *wrongThreadCall()
+{
+    return newResultRecord(eval_js_failed,
+                           "{\"exn\":\"" + wrongThread + "\",\"oke\":false,\"result\":false}");
+}
+
+kiv_js_result_t *wrongThreadDialog()
+{
+    return newResultRecord(dialog_failed, "{\"error\":\"" + wrongThread + "\"}");
+}
+
+} // namespace
+
+extern "C" {
+
+void kiv_webview_init(void)
+{
+    if (onLibraryThread())
+        central();
+}
+
+int kiv_webview_create(int parent, kiv_event_callback_t callback)
+{
+    return onLibraryThread() ? central()->kivWebViewCreate(parent, callback) : 0;
+}
+
+void kiv_webview_close(int wv)
+{
+    if (onLibraryThread())
+        central()->kivWebViewClose(wv);
+}
+
+result_t kiv_webview_set_url(int wv, const char *url)
+{
+    return onLibraryThread() ? central()->kivSetUrl(wv, url) : set_url_failed;
+}
+
+result_t kiv_webview_set_html(int wv, const char *html)
+{
+    return onLibraryThread() ? central()->kivSetHtml(wv, html) : setHtmlFailure();
+}
+
+result_t kiv_webview_run_js(int wv, const char *js)
+{
+    return onLibraryThread() ? central()->kivRunJs(wv, js) : eval_js_failed;
+}
+
+kiv_js_result_t *kiv_webview_call_js(int wv, const char *js)
+{
+    return onLibraryThread() ? central()->kivCallJs(wv, js) : wrongThreadCall();
+}
+
+result_t kiv_webview_open_devtools(int wv)
+{
+    return onLibraryThread() ? central()->kivOpenDevtools(wv) : eval_js_failed;
+}
+
+void kiv_webview_process_events(int ms)
+{
+    if (!onLibraryThread())
+        return;
+    Kivwebview_qt *c = central();
+    const std::uint64_t end = current_ms() + static_cast<std::uint64_t>(static_cast<std::int64_t>(ms));
+    while (current_ms() < end) {
+        QThread::usleep(500);
+        c->doEvents();
+    }
+}
+
+int kiv_webview_destroy_event(kiv_event_t *event)
+{
+    freeRecord(event);
+    return 0;
+}
+
+int kiv_webview_destroy_js_result(kiv_js_result_t *result)
+{
+    freeRecord(result);
+    return 0;
+}
+
+result_t kiv_webview_move(int wv, int x, int y)
+{
+    return onLibraryThread() ? central()->kivMove(wv, x, y) : move_window_failed;
+}
+
+result_t kiv_webview_resize(int wv, int width, int height)
+{
+    return onLibraryThread() ? central()->kivResize(wv, width, height) : resize_window_failed;
+}
+
+bool kiv_webview_valid(int wv) { return onLibraryThread() && central()->kivValid(wv); }
+
+result_t kiv_webview_hide(int wv)
+{
+    return onLibraryThread() ? central()->kivHideWindow(wv) : windowActionFailure();
+}
+
+result_t kiv_webview_show(int wv)
+{
+    return onLibraryThread() ? central()->kivShowWindow(wv) : windowActionFailure();
+}
+
+result_t kiv_webview_present(int wv)
+{
+    return onLibraryThread() ? central()->kivPresentWindow(wv) : windowActionFailure();
+}
+
+result_t kiv_webview_maximize(int wv)
+{
+    return onLibraryThread() ? central()->kivMaximizeWindow(wv) : windowActionFailure();
+}
+
+result_t kiv_webview_minimize(int wv)
+{
+    return onLibraryThread() ? central()->kivMinimizeWindow(wv) : windowActionFailure();
+}
+
+result_t kiv_webview_show_normal(int wv)
+{
+    return onLibraryThread() ? central()->kivShowNormalWindow(wv) : windowActionFailure();
+}
+
+window_state_t kiv_webview_window_state(int wv)
+{
+    return onLibraryThread() ? central()->kivWindowState(wv) : invalid;
+}
+
+result_t kiv_webview_set_title(int wv, const char *title)
+{
+    return onLibraryThread() ? central()->kivWindowSetTitle(wv, title) : windowActionFailure();
+}
+
+kiv_js_result_t *kiv_webview_choose_dir(int wv, const char *title, const char *dir)
+{
+    return onLibraryThread() ? central()->kivChooseDir(wv, title, dir) : wrongThreadDialog();
+}
+
+kiv_js_result_t *kiv_webview_file_open(int wv, const char *title, const char *dir,
+                                       const char *filter)
+{
+    return onLibraryThread() ? central()->kivFileOpen(wv, title, dir, filter)
+                             : wrongThreadDialog();
+}
+
+kiv_js_result_t *kiv_webview_file_save(int wv, const char *title, const char *dir,
+                                       const char *filter)
+{
+    return onLibraryThread() ? central()->kivFileSave(wv, title, dir, filter)
+                             : wrongThreadDialog();
+}
+
+void kiv_webview_set_ou_token(int wv, const char *token)
+{
+    if (onLibraryThread())
+        central()->kivSetOUToken(wv, token);
+}
+
+} // extern "C"

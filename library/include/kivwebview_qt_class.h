@@ -1,0 +1,129 @@
+// The central object of kivwebview_qt, for hosts that link against the class.
+//
+// Every C function of kivwebview_qt.h forwards to one public method here;
+// the methods behave exactly as their C functions describe, except that they
+// do not check the calling thread. Kivwebview_qt::instance() gives the one
+// central object that the C functions use too.
+#ifndef KIVWEBVIEW_QT_CLASS_H
+#define KIVWEBVIEW_QT_CLASS_H
+
+#include "kivwebview_qt.h"
+#include "kivwebview_qt_export.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QApplication;
+class QEventLoop;
+class WebviewWindow;
+class EventContainer;
+struct Command;
+class CommandEvent;
+
+class KIVWEBVIEW_EXPORT Kivwebview_qt : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Constructs the central object; stores null through handlerRef, which
+    // the creator then points at the new object.
+    explicit Kivwebview_qt(Kivwebview_qt **handlerRef);
+    ~Kivwebview_qt() override;
+
+    // The central object, created (and pumped once) on first use.
+    static Kivwebview_qt *instance();
+
+    int kivWebViewCreate(int parent, void (*callback)(kiv_event_t *));
+    void kivWebViewClose(int handle);
+    result_t kivSetUrl(int handle, const char *url);
+    result_t kivSetHtml(int handle, const char *html);
+    result_t kivRunJs(int handle, const char *js);
+    result_t kivWindowSetTitle(int handle, const char *title);
+    kiv_js_result_t *kivCallJs(int handle, const char *js);
+    kiv_js_result_t *kivChooseDir(int handle, const char *title, const char *dir);
+    kiv_js_result_t *kivFileOpen(int handle, const char *title, const char *dir,
+                                 const char *filter);
+    kiv_js_result_t *kivFileSave(int handle, const char *title, const char *dir,
+                                 const char *filter);
+    result_t kivOpenDevtools(int handle);
+    result_t kivHideWindow(int handle);
+    result_t kivShowWindow(int handle);
+    result_t kivPresentWindow(int handle);
+    result_t kivMaximizeWindow(int handle);
+    result_t kivMinimizeWindow(int handle);
+    result_t kivShowNormalWindow(int handle);
+    result_t kivMove(int handle, int x, int y);
+    result_t kivResize(int handle, int width, int height);
+    bool kivValid(int handle);
+    window_state_t kivWindowState(int handle);
+    void kivSetOUToken(int handle, const char *token);
+
+    // Closes every window (each sends "closed") and ends the running slice.
+    // The library keeps working afterwards: later calls pump as before.
+    void kivQuit();
+
+    // Runs one slice of the event loop (at most 2 ms) unless one is running.
+    void doEvents();
+    int nextHandle();
+    void removeView(int handle);
+    void onPageLoad(int handle);
+    void pageLoaded(int handle, bool ok);
+    void triggerEvent(int handle, const EventContainer &event);
+    void triggerEvent(int handle, const QString &json);
+
+    // Delivers a ready UTF-8 event text to the handle's callback.
+    void deliverEvent(int handle, const QByteArray &json);
+    // True while a slice of the event loop runs further up the stack.
+    bool insideSlice() const { return loopActive != 0; }
+
+public slots:
+    void processJsEventQueues();
+
+protected:
+    void customEvent(QEvent *e) override;
+
+private slots:
+    void stopEventloop();
+
+private:
+    friend class WebviewWindow; // completes the JavaScript calls it runs
+
+    void processCommand(Command *cmd);
+    void postCommand(Command *cmd);
+    void handleCommandEvent(CommandEvent *e);
+    result_t doWindow(int handle, int code, result_t failure);
+    void runJs(int handle, const char *js);
+
+    // Posts the command and runs slices until it is done; inside a slice
+    // (from a callback) the command runs in place instead.
+    void postAndWait(Command &cmd);
+    void runInPlace(Command &cmd);
+    // One slice; ends early when the awaited command completes.
+    void runSlice(const Command *awaited);
+    void commandCompleted(const Command *cmd);
+    // Removes a handle (and its registered children first) from the window
+    // table and closes the window, at once or once the loop runs again.
+    bool closeHandle(int handle, bool deferred);
+    void createWindow(Command *cmd);
+    void executeDialog(Command *cmd);
+    kiv_js_result_t *dialogRecord(int code, int handle, const char *title,
+                                  const char *dir, const char *filter);
+
+    QApplication *app = nullptr;
+    int handleCounter = 0;
+    QHash<int, WebviewWindow *> windows;
+    QHash<int, void (*)(kiv_event_t *)> callbacks;
+    QTimer jsPollTimer;
+    int loopActive = 0;
+    QTimer sliceTimer;
+    Kivwebview_qt **handlerRef = nullptr;
+    int argc = 1;
+    char *argv[2] = {nullptr, nullptr};
+
+    QEventLoop *sliceLoop = nullptr;
+    const Command *sliceAwaits = nullptr;
+};
+
+#endif // KIVWEBVIEW_QT_CLASS_H

@@ -1,0 +1,176 @@
+#include "webview_window.h"
+
+#include "certificate_issuer.h"
+#include "webview_qt.h"
+#include "../bridge/event_container.h"
+#include "kivwebview_qt_class.h"
+
+#include <QCloseEvent>
+#include <QMoveEvent>
+#include <QResizeEvent>
+#include <QSslCertificate>
+#include <QWebEnginePage>
+
+WebviewWindow::WebviewWindow(WebviewWindow *parent) : QMainWindow(parent), parentWindow(parent)
+{
+    if (parent) {
+        setWindowModality(Qt::WindowModal);
+        setWindowFlag(Qt::Dialog, true);
+    }
+    resizeTimer.setSingleShot(true);
+    moveTimer.setSingleShot(true);
+    connect(&resizeTimer, &QTimer::timeout, this, &WebviewWindow::triggerResize);
+    connect(&moveTimer, &QTimer::timeout, this, &WebviewWindow::triggerMove);
+}
+
+WebviewWindow::~WebviewWindow()
+{
+    failPendingCalls(QStringLiteral("the window was closed before the page answered"));
+}
+
+void WebviewWindow::addView(WebViewQt *view, Kivwebview_qt *central)
+{
+    centralObject = central;
+    webView = view;
+    setCentralWidget(view);
+
+    QWebEnginePage *page = view->page();
+    connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        centralObject->pageLoaded(webView->id(), ok);
+    });
+    connect(page, &QWebEnginePage::loadStarted, this, [this] {
+        rendererGone = false;
+        centralObject->onPageLoad(webView->id());
+    });
+    connect(page, &QWebEnginePage::renderProcessTerminated, this, [this] {
+        rendererGone = true;
+        failPendingCalls(
+            QStringLiteral("the page's renderer process ended before the page answered"));
+    });
+    connect(page, &QWebEnginePage::certificateError, this, &WebviewWindow::handleCertificate);
+}
+
+void WebviewWindow::send(const EventContainer &event)
+{
+    if (centralObject && webView)
+        centralObject->triggerEvent(webView->id(), event);
+}
+
+void WebviewWindow::closeView()
+{
+    closing = true;
+    close();
+}
+
+// ---------------------------------------------------------------------------
+// Geometry: a run of move or resize events becomes one notification, 500 ms
+// after the last of them, carrying the last position or size.
+// ---------------------------------------------------------------------------
+
+void WebviewWindow::moveEvent(QMoveEvent *event)
+{
+    lastX = event->pos().x();
+    lastY = event->pos().y();
+    moveTimer.start(500);
+    ++moveCounter;
+}
+
+void WebviewWindow::resizeEvent(QResizeEvent *event)
+{
+    lastWidth = event->size().width();
+    lastHeight = event->size().height();
+    resizeTimer.start(500);
+    ++resizeCounter;
+}
+
+void WebviewWindow::triggerMove()
+{
+    EventContainer event(QStringLiteral("move"));
+    event[QStringLiteral("x")] = lastX;
+    event[QStringLiteral("y")] = lastY;
+    send(event);
+}
+
+void WebviewWindow::triggerResize()
+{
+    EventContainer event(QStringLiteral("resize"));
+    event[QStringLiteral("w")] = lastWidth;
+    event[QStringLiteral("h")] = lastHeight;
+    send(event);
+}
+
+// ---------------------------------------------------------------------------
+// Visibility and the close protocol: the user's close request only asks the
+// host ("can-close?"); the window closes when the host closes its handle.
+// ---------------------------------------------------------------------------
+
+void WebviewWindow::showEvent(QShowEvent *)
+{
+    created = true;
+    send(EventContainer(QStringLiteral("show")));
+}
+
+void WebviewWindow::hideEvent(QHideEvent *)
+{
+    if (!closing)
+        send(EventContainer(QStringLiteral("hide")));
+}
+
+void WebviewWindow::closeEvent(QCloseEvent *event)
+{
+    if (!closing) {
+        event->setAccepted(false);
+        send(EventContainer(QStringLiteral("can-close?")));
+        return;
+    }
+    failPendingCalls(QStringLiteral("the window was closed before the page answered"));
+    moveTimer.stop();
+    resizeTimer.stop();
+    send(EventContainer(QStringLiteral("closed")));
+    centralObject->removeView(webView->id());
+    deleteLater();
+    if (devToolsWindow)
+        devToolsWindow->deleteLater();
+}
+
+// ---------------------------------------------------------------------------
+// Developer tools
+// ---------------------------------------------------------------------------
+
+void WebviewWindow::openDevTools()
+{
+    auto *tools = new QMainWindow(this);
+    devToolsWindow = tools;
+    auto *toolsView = new QWebEngineView(tools);
+    tools->setCentralWidget(toolsView);
+    tools->resize(800, 600);
+    tools->show();
+    webView->page()->setDevToolsPage(toolsView->page());
+    connect(tools, &QObject::destroyed, this, [this, tools] {
+        if (devToolsWindow == tools)
+            devToolsWindow = nullptr;
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Certificate acceptance by organisational-unit token
+// ---------------------------------------------------------------------------
+
+void WebviewWindow::handleCertificate(const QWebEngineCertificateError &certificateError)
+{
+    const QList<QSslCertificate> chain = certificateError.certificateChain();
+    for (const QSslCertificate &certificate : chain) {
+        if (!certificate.isSelfSigned())
+            continue;
+        const QStringList units = issuerOrganizationalUnits(certificate.toDer());
+        if (units.isEmpty())
+            continue;
+        const QString &first = units.first();
+        if (!first.isEmpty() && first == ouToken) {
+            QWebEngineCertificateError error = certificateError;
+            error.acceptCertificate();
+            return;
+        }
+    }
+    // No match: the engine's default refuses the certificate.
+}
