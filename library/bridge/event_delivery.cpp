@@ -1,8 +1,8 @@
 // Delivery of event texts to the host's callbacks.
 #include "kivwebview_qt_class.h"
 
-#include "event_container.h"
 #include "../core/records.h"
+#include "event_container.h"
 
 void Kivwebview_qt::triggerEvent(int handle, const EventContainer &event)
 {

@@ -2,12 +2,12 @@
 // of each page's event queue, and JavaScript run with or without a result.
 #include "kivwebview_qt_class.h"
 
-#include "event_container.h"
-#include "page_scripts.h"
-#include "poll_answer.h"
 #include "../core/command.h"
 #include "../windows/webview_qt.h"
 #include "../windows/webview_window.h"
+#include "event_container.h"
+#include "page_scripts.h"
+#include "poll_answer.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,7 +32,7 @@ void Kivwebview_qt::pageLoaded(int handle, bool ok)
     triggerEvent(handle, mkEventJson(event));
 }
 
-void Kivwebview_qt::onPageLoad(int) {}
+void Kivwebview_qt::onPageLoad(int) { }
 
 void Kivwebview_qt::runJs(int handle, const char *js)
 {
@@ -70,9 +70,8 @@ void WebviewWindow::processJsEvents()
             return;
         Kivwebview_qt *central = self->centralObject;
         const int handle = self->webView->id();
-        forEachPageEvent(answer.toString().toUtf8(), [central, handle](const QByteArray &text) {
-            central->deliverEvent(handle, text);
-        });
+        forEachPageEvent(answer.toString().toUtf8(),
+            [central, handle](const QByteArray &text) { central->deliverEvent(handle, text); });
     });
 }
 
@@ -101,11 +100,11 @@ void WebviewWindow::callJs(const QString &code, Command *command)
     const quint64 callId = ++lastCallId;
     pendingCalls.insert(callId, command);
     QPointer<WebviewWindow> self(this);
-    webView->page()->runJavaScript(PageScripts::callWrapper(code),
-                                   [self, callId](const QVariant &answer) {
-                                       if (self)
-                                           self->completeCall(callId, answer);
-                                   });
+    webView->page()->runJavaScript(
+        PageScripts::callWrapper(code), [self, callId](const QVariant &answer) {
+            if (self)
+                self->completeCall(callId, answer);
+        });
 }
 
 void WebviewWindow::completeCall(quint64 callId, const QVariant &answer)

@@ -5,10 +5,10 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
-qsizetype forEachPageEvent(const QByteArray &answer,
-                           const std::function<void(const QByteArray &eventText)> &deliver)
+qsizetype forEachPageEvent(
+    const QByteArray &answer, const std::function<void(const QByteArray &eventText)> &deliver)
 {
-    QJsonParseError error{};
+    QJsonParseError error {};
     const QJsonDocument document = QJsonDocument::fromJson(answer, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())
         return 0;

@@ -11,7 +11,7 @@
 // with ITEM the item's members in ascending key order, or {} when the item
 // is not an object. Text that is not JSON delivers nothing; a JSON object
 // counts as an empty array. Returns the number of events delivered.
-qsizetype forEachPageEvent(const QByteArray &answer,
-                           const std::function<void(const QByteArray &eventText)> &deliver);
+qsizetype forEachPageEvent(
+    const QByteArray &answer, const std::function<void(const QByteArray &eventText)> &deliver);
 
 #endif // KIVWEBVIEW_POLL_ANSWER_H

@@ -16,7 +16,7 @@
 namespace {
 
 std::once_flag ownerOnce;
-std::atomic<std::thread::id> owner{};
+std::atomic<std::thread::id> owner {};
 
 // The thread that made the first call owns the library; calls from any other
 // thread must not touch the toolkit.
@@ -26,15 +26,18 @@ bool onLibraryThread()
     return owner.load() == std::this_thread::get_id();
 }
 
-Kivwebview_qt *central() { return Kivwebview_qt::instance(); }
+Kivwebview_qt *central()
+{
+    return Kivwebview_qt::instance();
+}
 
-const QByteArray wrongThread =
-    QByteArrayLiteral("called from a thread other than the library's thread");
+const QByteArray wrongThread
+    = QByteArrayLiteral("called from a thread other than the library's thread");
 
 kiv_js_result_t *wrongThreadCall()
 {
-    return newResultRecord(eval_js_failed,
-                           "{\"exn\":\"" + wrongThread + "\",\"oke\":false,\"result\":false}");
+    return newResultRecord(
+        eval_js_failed, "{\"exn\":\"" + wrongThread + "\",\"oke\":false,\"result\":false}");
 }
 
 kiv_js_result_t *wrongThreadDialog()
@@ -93,7 +96,8 @@ void kiv_webview_process_events(int ms)
     if (!onLibraryThread())
         return;
     Kivwebview_qt *c = central();
-    const std::uint64_t end = current_ms() + static_cast<std::uint64_t>(static_cast<std::int64_t>(ms));
+    const std::uint64_t end
+        = current_ms() + static_cast<std::uint64_t>(static_cast<std::int64_t>(ms));
     while (current_ms() < end) {
         QThread::usleep(500);
         c->doEvents();
@@ -122,7 +126,10 @@ result_t kiv_webview_resize(int wv, int width, int height)
     return onLibraryThread() ? central()->kivResize(wv, width, height) : resize_window_failed;
 }
 
-bool kiv_webview_valid(int wv) { return onLibraryThread() && central()->kivValid(wv); }
+bool kiv_webview_valid(int wv)
+{
+    return onLibraryThread() && central()->kivValid(wv);
+}
 
 result_t kiv_webview_hide(int wv)
 {
@@ -169,18 +176,16 @@ kiv_js_result_t *kiv_webview_choose_dir(int wv, const char *title, const char *d
     return onLibraryThread() ? central()->kivChooseDir(wv, title, dir) : wrongThreadDialog();
 }
 
-kiv_js_result_t *kiv_webview_file_open(int wv, const char *title, const char *dir,
-                                       const char *filter)
+kiv_js_result_t *kiv_webview_file_open(
+    int wv, const char *title, const char *dir, const char *filter)
 {
-    return onLibraryThread() ? central()->kivFileOpen(wv, title, dir, filter)
-                             : wrongThreadDialog();
+    return onLibraryThread() ? central()->kivFileOpen(wv, title, dir, filter) : wrongThreadDialog();
 }
 
-kiv_js_result_t *kiv_webview_file_save(int wv, const char *title, const char *dir,
-                                       const char *filter)
+kiv_js_result_t *kiv_webview_file_save(
+    int wv, const char *title, const char *dir, const char *filter)
 {
-    return onLibraryThread() ? central()->kivFileSave(wv, title, dir, filter)
-                             : wrongThreadDialog();
+    return onLibraryThread() ? central()->kivFileSave(wv, title, dir, filter) : wrongThreadDialog();
 }
 
 void kiv_webview_set_ou_token(int wv, const char *token)

@@ -35,7 +35,10 @@ enum CommandCode {
 
 struct Command
 {
-    explicit Command(int c) : code(c) {}
+    explicit Command(int c)
+        : code(c)
+    {
+    }
     Command(const Command &) = delete;
     Command &operator=(const Command &) = delete;
 
@@ -51,7 +54,11 @@ class CommandEvent : public QEvent
 public:
     static constexpr QEvent::Type commandType = static_cast<QEvent::Type>(QEvent::User + 1);
 
-    explicit CommandEvent(Command *command) : QEvent(commandType), command(command) {}
+    explicit CommandEvent(Command *command)
+        : QEvent(commandType)
+        , command(command)
+    {
+    }
     Command *cmd() const { return command; }
 
 private:

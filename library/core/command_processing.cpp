@@ -1,9 +1,9 @@
 // The executor of the command channel and the window registry.
 #include "kivwebview_qt_class.h"
 
-#include "command.h"
 #include "../windows/webview_qt.h"
 #include "../windows/webview_window.h"
+#include "command.h"
 
 #include <QEventLoop>
 #include <QUrl>
@@ -12,12 +12,15 @@
 
 namespace {
 
-bool namesWindow(int code) { return code != cmd_quit && code != cmd_create; }
+bool namesWindow(int code)
+{
+    return code != cmd_quit && code != cmd_create;
+}
 
 bool returnsData(int code)
 {
-    return code == cmd_call_js || code == cmd_choose_dir || code == cmd_file_open ||
-           code == cmd_file_save;
+    return code == cmd_call_js || code == cmd_choose_dir || code == cmd_file_open
+        || code == cmd_file_save;
 }
 
 window_state_t stateOf(const WebviewWindow *w)
@@ -138,8 +141,7 @@ void Kivwebview_qt::processCommand(Command *cmd)
 void Kivwebview_qt::createWindow(Command *cmd)
 {
     const int parentHandle = cmd->args.value(0).toInt();
-    auto *callback = reinterpret_cast<void (*)(kiv_event_t *)>(
-        cmd->args.value(1).value<void *>());
+    auto *callback = reinterpret_cast<void (*)(kiv_event_t *)>(cmd->args.value(1).value<void *>());
     WebviewWindow *parent = windows.value(parentHandle, nullptr);
 
     auto *w = new WebviewWindow(parent);

@@ -1,8 +1,8 @@
 // The file and directory dialogs.
 #include "kivwebview_qt_class.h"
 
-#include "command.h"
 #include "../windows/webview_window.h"
+#include "command.h"
 
 #include <QFileDialog>
 #include <QJsonDocument>
@@ -30,18 +30,17 @@ QString chooseDirectory(QWidget *parent, const QString &title, const QString &di
     return compactJson(answer);
 }
 
-QString chooseFile(int code, QWidget *parent, const QString &title, const QString &dir,
-                   const QString &filter)
+QString chooseFile(
+    int code, QWidget *parent, const QString &title, const QString &dir, const QString &filter)
 {
     QString selectedFilter;
-    const QString chosen =
-        code == cmd_file_open
-            ? QFileDialog::getOpenFileName(parent, title, dir, filter, &selectedFilter)
-            : QFileDialog::getSaveFileName(parent, title, dir, filter, &selectedFilter);
+    const QString chosen = code == cmd_file_open
+        ? QFileDialog::getOpenFileName(parent, title, dir, filter, &selectedFilter)
+        : QFileDialog::getSaveFileName(parent, title, dir, filter, &selectedFilter);
     QJsonObject answer;
     answer.insert(QStringLiteral("file"), chosen);
     answer.insert(QStringLiteral("state"),
-                  chosen.isEmpty() ? QStringLiteral("canceled") : QStringLiteral("choosen"));
+        chosen.isEmpty() ? QStringLiteral("canceled") : QStringLiteral("choosen"));
     answer.insert(QStringLiteral("used-filter"), selectedFilter);
     return compactJson(answer);
 }

@@ -8,9 +8,21 @@
 #endif
 
 #if KIVWEBVIEW_WINDOWS_FAILURE_CODES
-result_t setHtmlFailure() { return set_url_failed; }
-result_t windowActionFailure() { return resize_window_failed; }
+result_t setHtmlFailure()
+{
+    return set_url_failed;
+}
+result_t windowActionFailure()
+{
+    return resize_window_failed;
+}
 #else
-result_t setHtmlFailure() { return set_html_failed; }
-result_t windowActionFailure() { return window_action_failed; }
+result_t setHtmlFailure()
+{
+    return set_html_failed;
+}
+result_t windowActionFailure()
+{
+    return window_action_failed;
+}
 #endif

@@ -24,7 +24,8 @@ QString fromUtf8(const char *text)
 
 } // namespace
 
-Kivwebview_qt::Kivwebview_qt(Kivwebview_qt **handlerRef) : handlerRef(handlerRef)
+Kivwebview_qt::Kivwebview_qt(Kivwebview_qt **handlerRef)
+    : handlerRef(handlerRef)
 {
     argv[0] = applicationName;
     if (auto *existing = qobject_cast<QApplication *>(QCoreApplication::instance())) {
@@ -67,7 +68,10 @@ Kivwebview_qt *Kivwebview_qt::instance()
 // The event pump
 // ---------------------------------------------------------------------------
 
-void Kivwebview_qt::doEvents() { runSlice(nullptr); }
+void Kivwebview_qt::doEvents()
+{
+    runSlice(nullptr);
+}
 
 void Kivwebview_qt::runSlice(const Command *awaited)
 {
@@ -86,7 +90,10 @@ void Kivwebview_qt::runSlice(const Command *awaited)
     loopActive = 0;
 }
 
-void Kivwebview_qt::stopEventloop() { sliceLoop->exit(0); }
+void Kivwebview_qt::stopEventloop()
+{
+    sliceLoop->exit(0);
+}
 
 void Kivwebview_qt::commandCompleted(const Command *cmd)
 {
@@ -96,7 +103,10 @@ void Kivwebview_qt::commandCompleted(const Command *cmd)
         sliceLoop->exit(0);
 }
 
-int Kivwebview_qt::nextHandle() { return ++handleCounter; }
+int Kivwebview_qt::nextHandle()
+{
+    return ++handleCounter;
+}
 
 // ---------------------------------------------------------------------------
 // The command channel
@@ -225,8 +235,8 @@ kiv_js_result_t *Kivwebview_qt::kivCallJs(int handle, const char *js)
     return newResultRecord(cmd.ok ? oke : eval_js_failed, cmd.result.toString().toUtf8());
 }
 
-kiv_js_result_t *Kivwebview_qt::dialogRecord(int code, int handle, const char *title,
-                                             const char *dir, const char *filter)
+kiv_js_result_t *Kivwebview_qt::dialogRecord(
+    int code, int handle, const char *title, const char *dir, const char *filter)
 {
     Command cmd(code);
     cmd.args << handle << fromUtf8(title) << fromUtf8(dir);
@@ -241,14 +251,14 @@ kiv_js_result_t *Kivwebview_qt::kivChooseDir(int handle, const char *title, cons
     return dialogRecord(cmd_choose_dir, handle, title, dir, nullptr);
 }
 
-kiv_js_result_t *Kivwebview_qt::kivFileOpen(int handle, const char *title, const char *dir,
-                                            const char *filter)
+kiv_js_result_t *Kivwebview_qt::kivFileOpen(
+    int handle, const char *title, const char *dir, const char *filter)
 {
     return dialogRecord(cmd_file_open, handle, title, dir, filter);
 }
 
-kiv_js_result_t *Kivwebview_qt::kivFileSave(int handle, const char *title, const char *dir,
-                                            const char *filter)
+kiv_js_result_t *Kivwebview_qt::kivFileSave(
+    int handle, const char *title, const char *dir, const char *filter)
 {
     return dialogRecord(cmd_file_save, handle, title, dir, filter);
 }
@@ -315,7 +325,10 @@ result_t Kivwebview_qt::kivResize(int handle, int width, int height)
     return okOr(cmd, resize_window_failed);
 }
 
-bool Kivwebview_qt::kivValid(int handle) { return windows.contains(handle); }
+bool Kivwebview_qt::kivValid(int handle)
+{
+    return windows.contains(handle);
+}
 
 window_state_t Kivwebview_qt::kivWindowState(int handle)
 {

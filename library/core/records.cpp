@@ -49,7 +49,7 @@ void freeRecord(void *record)
     // Both records are an int-sized member followed by the text pointer.
     static_assert(sizeof(kiv_event_t) == sizeof(kiv_js_result_t), "records differ in size");
     static_assert(offsetof(kiv_event_t, event) == offsetof(kiv_js_result_t, value),
-                  "records differ in layout");
+        "records differ in layout");
     std::free(static_cast<kiv_event_t *>(record)->event);
     std::free(record);
 }

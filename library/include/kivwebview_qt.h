@@ -109,8 +109,9 @@ extern "C" {
 #endif
 
 /** An event for the host: the window's handle and the event's JSON text. */
-typedef struct kiv_event_t {
-    int wv;      /**< handle of the window the event concerns */
+typedef struct kiv_event_t
+{
+    int wv; /**< handle of the window the event concerns */
     char *event; /**< compact JSON text, UTF-8, NUL-terminated */
 } kiv_event_t;
 
@@ -127,21 +128,22 @@ typedef enum result_t {
 } result_t;
 
 /** The result of kiv_webview_call_js and of the three dialog functions. */
-typedef struct kiv_js_result_t {
+typedef struct kiv_js_result_t
+{
     result_t result; /**< oke, or the function's failure code */
-    char *value;     /**< JSON text of the outcome, or "false" when the
-                          handle names no open window; UTF-8, NUL-terminated */
+    char *value; /**< JSON text of the outcome, or "false" when the
+                      handle names no open window; UTF-8, NUL-terminated */
 } kiv_js_result_t;
 
 /** A window's state: a base state plus 16 when the window is active. */
 typedef enum window_state_t {
-    invalid = -1,          /**< no open window with that handle */
-    normal = 0,            /**< visible, not active */
-    minimized = 1,         /**< minimised (never marked active) */
-    maximized = 2,         /**< maximised, not active */
-    hidden = 3,            /**< hidden */
-    normal_active = 16,    /**< visible and active */
-    maximized_active = 18  /**< maximised and active */
+    invalid = -1, /**< no open window with that handle */
+    normal = 0, /**< visible, not active */
+    minimized = 1, /**< minimised (never marked active) */
+    maximized = 2, /**< maximised, not active */
+    hidden = 3, /**< hidden */
+    normal_active = 16, /**< visible and active */
+    maximized_active = 18 /**< maximised and active */
 } window_state_t;
 
 /** The callback a window delivers its events to. It owns each record. */
@@ -335,8 +337,8 @@ KIVWEBVIEW_EXPORT result_t kiv_webview_set_title(int wv, const char *title);
  * Pumps: window and page events keep reaching their callbacks while the
  * dialog is open.
  */
-KIVWEBVIEW_EXPORT kiv_js_result_t *kiv_webview_choose_dir(int wv, const char *title,
-                                                          const char *dir);
+KIVWEBVIEW_EXPORT kiv_js_result_t *kiv_webview_choose_dir(
+    int wv, const char *title, const char *dir);
 
 /**
  * Asks the user for an existing file to open, like kiv_webview_choose_dir.
@@ -349,18 +351,16 @@ KIVWEBVIEW_EXPORT kiv_js_result_t *kiv_webview_choose_dir(int wv, const char *ti
  *   - @p wv names no open window: dialog_failed, "false" (nothing shown).
  * Pumps.
  */
-KIVWEBVIEW_EXPORT kiv_js_result_t *kiv_webview_file_open(int wv, const char *title,
-                                                         const char *dir,
-                                                         const char *filter);
+KIVWEBVIEW_EXPORT kiv_js_result_t *kiv_webview_file_open(
+    int wv, const char *title, const char *dir, const char *filter);
 
 /**
  * Asks the user for a file name to save under; the name need not exist yet
  * (an existing one is confirmed by the dialog). Results as
  * kiv_webview_file_open. Pumps.
  */
-KIVWEBVIEW_EXPORT kiv_js_result_t *kiv_webview_file_save(int wv, const char *title,
-                                                         const char *dir,
-                                                         const char *filter);
+KIVWEBVIEW_EXPORT kiv_js_result_t *kiv_webview_file_save(
+    int wv, const char *title, const char *dir, const char *filter);
 
 /**
  * Sets the certificate token of window @p wv: a TLS certificate error in

@@ -43,10 +43,10 @@ public:
     result_t kivWindowSetTitle(int handle, const char *title);
     kiv_js_result_t *kivCallJs(int handle, const char *js);
     kiv_js_result_t *kivChooseDir(int handle, const char *title, const char *dir);
-    kiv_js_result_t *kivFileOpen(int handle, const char *title, const char *dir,
-                                 const char *filter);
-    kiv_js_result_t *kivFileSave(int handle, const char *title, const char *dir,
-                                 const char *filter);
+    kiv_js_result_t *kivFileOpen(
+        int handle, const char *title, const char *dir, const char *filter);
+    kiv_js_result_t *kivFileSave(
+        int handle, const char *title, const char *dir, const char *filter);
     result_t kivOpenDevtools(int handle);
     result_t kivHideWindow(int handle);
     result_t kivShowWindow(int handle);
@@ -108,8 +108,8 @@ private:
     bool closeHandle(int handle, bool deferred);
     void createWindow(Command *cmd);
     void executeDialog(Command *cmd);
-    kiv_js_result_t *dialogRecord(int code, int handle, const char *title,
-                                  const char *dir, const char *filter);
+    kiv_js_result_t *dialogRecord(
+        int code, int handle, const char *title, const char *dir, const char *filter);
 
     QApplication *app = nullptr;
     int handleCounter = 0;

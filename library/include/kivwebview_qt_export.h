@@ -6,15 +6,15 @@
 #define KIVWEBVIEW_QT_EXPORT_H
 
 #if defined(_WIN32) || defined(__CYGWIN__)
-#  if defined(KIVWEBVIEW_QT_BUILDING)
-#    define KIVWEBVIEW_EXPORT __declspec(dllexport)
-#  else
-#    define KIVWEBVIEW_EXPORT __declspec(dllimport)
-#  endif
-#elif defined(__GNUC__) || defined(__clang__)
-#  define KIVWEBVIEW_EXPORT __attribute__((visibility("default")))
+#if defined(KIVWEBVIEW_QT_BUILDING)
+#define KIVWEBVIEW_EXPORT __declspec(dllexport)
 #else
-#  define KIVWEBVIEW_EXPORT
+#define KIVWEBVIEW_EXPORT __declspec(dllimport)
+#endif
+#elif defined(__GNUC__) || defined(__clang__)
+#define KIVWEBVIEW_EXPORT __attribute__((visibility("default")))
+#else
+#define KIVWEBVIEW_EXPORT
 #endif
 
 #endif /* KIVWEBVIEW_QT_EXPORT_H */

@@ -37,8 +37,7 @@ bool readElement(const unsigned char *&p, const unsigned char *end, Element &out
     return true;
 }
 
-bool readInside(const Element &outer, unsigned char tag, Element &first,
-                const unsigned char *&next)
+bool readInside(const Element &outer, unsigned char tag, Element &first, const unsigned char *&next)
 {
     next = outer.data;
     return readElement(next, outer.data + outer.size, first) && first.tag == tag;
@@ -102,11 +101,10 @@ QStringList issuerOrganizationalUnits(const QByteArray &der)
         while (a < rdnEnd && readElement(a, rdnEnd, attribute)) {
             Element type, value;
             const unsigned char *v = nullptr;
-            if (attribute.tag != 0x30 || !readInside(attribute, 0x06, type, v) ||
-                !readElement(v, attribute.data + attribute.size, value))
+            if (attribute.tag != 0x30 || !readInside(attribute, 0x06, type, v)
+                || !readElement(v, attribute.data + attribute.size, value))
                 continue;
-            if (type.size == sizeof ouOid &&
-                std::equal(type.data, type.data + type.size, ouOid))
+            if (type.size == sizeof ouOid && std::equal(type.data, type.data + type.size, ouOid))
                 names << decodeString(value);
         }
     }

@@ -3,7 +3,9 @@
 #include "webview_window.h"
 
 WebViewQt::WebViewQt(int handle, WebviewWindow *window)
-    : QWebEngineView(window), handle(handle), browserWindow(window)
+    : QWebEngineView(window)
+    , handle(handle)
+    , browserWindow(window)
 {
 }
 

@@ -1,9 +1,9 @@
 #include "webview_window.h"
 
-#include "certificate_issuer.h"
-#include "webview_qt.h"
 #include "../bridge/event_container.h"
+#include "certificate_issuer.h"
 #include "kivwebview_qt_class.h"
+#include "webview_qt.h"
 
 #include <QCloseEvent>
 #include <QMoveEvent>
@@ -11,7 +11,9 @@
 #include <QSslCertificate>
 #include <QWebEnginePage>
 
-WebviewWindow::WebviewWindow(WebviewWindow *parent) : QMainWindow(parent), parentWindow(parent)
+WebviewWindow::WebviewWindow(WebviewWindow *parent)
+    : QMainWindow(parent)
+    , parentWindow(parent)
 {
     if (parent) {
         setWindowModality(Qt::WindowModal);
@@ -35,9 +37,8 @@ void WebviewWindow::addView(WebViewQt *view, Kivwebview_qt *central)
     setCentralWidget(view);
 
     QWebEnginePage *page = view->page();
-    connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        centralObject->pageLoaded(webView->id(), ok);
-    });
+    connect(page, &QWebEnginePage::loadFinished, this,
+        [this](bool ok) { centralObject->pageLoaded(webView->id(), ok); });
     connect(page, &QWebEnginePage::loadStarted, this, [this] {
         rendererGone = false;
         centralObject->onPageLoad(webView->id());

@@ -16,12 +16,12 @@ static void on_event(kiv_event_t *event)
     kiv_webview_destroy_event(event);
 }
 
-#define CHECK(cond)                                                                 \
-    do {                                                                            \
-        if (!(cond)) {                                                              \
-            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            return 1;                                                               \
-        }                                                                           \
+#define CHECK(cond)                                                                                \
+    do {                                                                                           \
+        if (!(cond)) {                                                                             \
+            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);               \
+            return 1;                                                                              \
+        }                                                                                          \
     } while (0)
 
 int main(void)

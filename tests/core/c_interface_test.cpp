@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -21,7 +21,7 @@ namespace {
 long long msSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now() - start)
+        std::chrono::steady_clock::now() - start)
         .count();
 }
 
@@ -91,8 +91,9 @@ TEST(CInterface, InvalidUtf8IsReadWithReplacementCharacters)
     const char bad[] = {'r', 'e', 't', 'u', 'r', 'n', ' ', '\'', 'a', '\xff', 'b', '\'', ';', 0};
     CallResult r = callJs(wv, bad);
     EXPECT_EQ(r.status, oke);
-    EXPECT_EQ(r.value, "{\"exn\":false,\"oke\":true,\"result\":\"a\xEF\xBF\xBD"
-                       "b\"}");
+    EXPECT_EQ(r.value,
+        "{\"exn\":false,\"oke\":true,\"result\":\"a\xEF\xBF\xBD"
+        "b\"}");
 }
 
 TEST(CInterface, RecordsAreFreedByEitherFreeFunction)
@@ -162,9 +163,8 @@ TEST(CInterface, CallsFromAnotherThreadFailAtOnce)
         created = kiv_webview_create(0, recordEvent);
         valid = kiv_webview_valid(wv);
         codes = {kiv_webview_set_url(wv, "about:blank"), kiv_webview_set_html(wv, "x"),
-                 kiv_webview_run_js(wv, "1"), kiv_webview_open_devtools(wv),
-                 kiv_webview_move(wv, 1, 1), kiv_webview_resize(wv, 9, 9),
-                 kiv_webview_hide(wv), kiv_webview_window_state(wv)};
+            kiv_webview_run_js(wv, "1"), kiv_webview_open_devtools(wv), kiv_webview_move(wv, 1, 1),
+            kiv_webview_resize(wv, 9, 9), kiv_webview_hide(wv), kiv_webview_window_state(wv)};
         kiv_js_result_t *r = kiv_webview_call_js(wv, "return 1;");
         callText = std::to_string(r->result) + " " + r->value;
         kiv_webview_destroy_js_result(r);
@@ -177,13 +177,14 @@ TEST(CInterface, CallsFromAnotherThreadFailAtOnce)
     other.join();
     EXPECT_EQ(created, 0);
     EXPECT_FALSE(valid);
-    EXPECT_EQ(codes, (std::vector<int>{set_url_failed, set_html_failed, eval_js_failed,
-                                       eval_js_failed, move_window_failed,
-                                       resize_window_failed, window_action_failed, invalid}));
-    EXPECT_EQ(callText, "3 {\"exn\":\"called from a thread other than the library's "
-                        "thread\",\"oke\":false,\"result\":false}");
-    EXPECT_EQ(dialogText,
-              "14 {\"error\":\"called from a thread other than the library's thread\"}");
+    EXPECT_EQ(codes,
+        (std::vector<int> {set_url_failed, set_html_failed, eval_js_failed, eval_js_failed,
+            move_window_failed, resize_window_failed, window_action_failed, invalid}));
+    EXPECT_EQ(callText,
+        "3 {\"exn\":\"called from a thread other than the library's "
+        "thread\",\"oke\":false,\"result\":false}");
+    EXPECT_EQ(
+        dialogText, "14 {\"error\":\"called from a thread other than the library's thread\"}");
     EXPECT_TRUE(kiv_webview_valid(wv)) << "the foreign close reached the window";
     EXPECT_EQ(kiv_webview_hide(wv), oke);
 }

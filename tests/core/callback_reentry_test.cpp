@@ -42,7 +42,7 @@ void reenteringCallback(kiv_event_t *event)
     auto start = std::chrono::steady_clock::now();
     kiv_webview_process_events(60);
     reentry.sleptMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now() - start)
+        std::chrono::steady_clock::now() - start)
                           .count();
     reentry.eventsDuringSleep = events().size() - before;
 

@@ -50,8 +50,8 @@ TEST(CommandChannel, CommandsRunInPostingOrder)
 TEST(CommandChannel, DataCommandsOnUnknownHandlesClearOk)
 {
     kiv_webview_init();
-    for (int code : {int(cmd_call_js), int(cmd_choose_dir), int(cmd_file_open),
-                     int(cmd_file_save)}) {
+    for (int code :
+        {int(cmd_call_js), int(cmd_choose_dir), int(cmd_file_open), int(cmd_file_save)}) {
         Command cmd(code);
         cmd.args << 42 << QString() << QString() << QString();
         post(cmd);

@@ -17,7 +17,7 @@ TEST(EventJson, MembersComeInKeyOrderWithoutWhitespace)
     loaded[QStringLiteral("oke")] = false;
     EXPECT_EQ(mkEventJson(loaded), QStringLiteral(R"({"event":"page-loaded","oke":false})"));
     EXPECT_EQ(mkEventJson(EventContainer(QStringLiteral("can-close?"))),
-              QStringLiteral(R"({"event":"can-close?"})"));
+        QStringLiteral(R"({"event":"can-close?"})"));
 }
 
 TEST(EventJson, NestedObjectsAreSortedAndNonAsciiStaysUtf8)
@@ -30,16 +30,15 @@ TEST(EventJson, NestedObjectsAreSortedAndNonAsciiStaysUtf8)
     event[QStringLiteral("x")] = QStringLiteral("first");
     event[QStringLiteral("x")] = QStringLiteral("last");
     EXPECT_EQ(mkEventJsonUtf8(event),
-              QByteArray(R"({"event":"js-evt","js-evt":{"a":"grüße ✓","z":1},"x":"last"})"));
+        QByteArray(R"({"event":"js-evt","js-evt":{"a":"grüße ✓","z":1},"x":"last"})"));
 }
 
 TEST(PollAnswer, ItemsBecomeEventsInQueueOrder)
 {
     std::vector<QByteArray> texts;
     auto collect = [&](const QByteArray &t) { texts.push_back(t); };
-    EXPECT_EQ(forEachPageEvent(R"([{"i":1,"e":"test"},"s",3,[1],null,{"n":{"b":2,"a":1}}])",
-                               collect),
-              6);
+    EXPECT_EQ(
+        forEachPageEvent(R"([{"i":1,"e":"test"},"s",3,[1],null,{"n":{"b":2,"a":1}}])", collect), 6);
     ASSERT_EQ(texts.size(), 6u);
     EXPECT_EQ(texts[0], QByteArray(R"({"event":"js-evt","js-evt":{"e":"test","i":1}})"));
     for (int i = 1; i < 5; ++i)

@@ -14,10 +14,10 @@ void startPrivateDisplay()
 {
     // The script keeps the display until this process has ended; it reports
     // the display number on its standard output and then closes it.
-    FILE *pipe = popen(("setsid " + sourceDir() + "/support/private-display.sh " +
-                        std::to_string(getpid()))
-                           .c_str(),
-                       "r");
+    FILE *pipe = popen(
+        ("setsid " + sourceDir() + "/support/private-display.sh " + std::to_string(getpid()))
+            .c_str(),
+        "r");
     if (!pipe)
         throw std::runtime_error("could not start the private display");
     char line[32] = {};

@@ -32,7 +32,10 @@ void recordEvent(kiv_event_t *event)
     kiv_webview_destroy_event(event);
 }
 
-const std::vector<RecordedEvent> &events() { return log(); }
+const std::vector<RecordedEvent> &events()
+{
+    return log();
+}
 
 std::vector<std::string> eventsOf(int wv)
 {
@@ -56,7 +59,10 @@ std::vector<QJsonObject> eventsNamed(int wv, const QString &name)
     return found;
 }
 
-void clearEvents() { log().clear(); }
+void clearEvents()
+{
+    log().clear();
+}
 
 bool pumpUntil(const std::function<bool()> &pred, int timeoutMs)
 {
@@ -92,15 +98,18 @@ QJsonObject parseObject(const std::string &json)
 CallResult callJs(int wv, const char *js)
 {
     kiv_js_result_t *r = kiv_webview_call_js(wv, js);
-    CallResult result{r->result, r->value};
+    CallResult result {r->result, r->value};
     kiv_webview_destroy_js_result(r);
     return result;
 }
 
-std::string sourceDir() { return KIV_TEST_SOURCE_DIR; }
+std::string sourceDir()
+{
+    return KIV_TEST_SOURCE_DIR;
+}
 
-LoopbackServer::LoopbackServer(const std::string &directory, const std::string &tlsCert,
-                               const std::string &tlsKey)
+LoopbackServer::LoopbackServer(
+    const std::string &directory, const std::string &tlsCert, const std::string &tlsKey)
     : tls(!tlsCert.empty())
 {
     int fds[2];
@@ -141,8 +150,8 @@ LoopbackServer::~LoopbackServer()
 
 std::string LoopbackServer::url(const std::string &path) const
 {
-    return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(listenPort) +
-           path;
+    return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(listenPort)
+        + path;
 }
 
 int unusedPort()
@@ -176,8 +185,8 @@ std::string xWindowId(const std::string &title)
 {
     // The library's own calls pump the loop, so the window is mapped already;
     // xdotool's --sync waits for the window manager to show it.
-    std::string id = capture("timeout 10 xdotool search --sync --onlyvisible --name '^" + title +
-                             "$' 2>/dev/null | head -n1");
+    std::string id = capture("timeout 10 xdotool search --sync --onlyvisible --name '^" + title
+        + "$' 2>/dev/null | head -n1");
     while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
         id.pop_back();
     return id;

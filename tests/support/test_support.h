@@ -59,7 +59,7 @@ class LoopbackServer
 public:
     // tlsCert and tlsKey empty: plain HTTP.
     explicit LoopbackServer(const std::string &directory, const std::string &tlsCert = {},
-                            const std::string &tlsKey = {});
+        const std::string &tlsKey = {});
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer &) = delete;
     LoopbackServer &operator=(const LoopbackServer &) = delete;
