@@ -159,9 +159,10 @@ void Kivwebview_qt::createWindow(Command *cmd)
     windows.insert(handle, w);
     if (callback)
         callbacks.insert(handle, callback);
-    w->show(); // sends "show" before we return the handle
-    while (!w->windowCreated())
-        doEvents();
+    // show() delivers the window's show event, and so its "show", before it
+    // returns; no slice can run in here to wait for anything later.
+    w->show();
+    Q_ASSERT(w->windowCreated());
     cmd->result = handle;
     cmd->done = true;
 }
