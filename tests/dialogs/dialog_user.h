@@ -1,0 +1,58 @@
+// A user at the display, on a thread of its own: waits for a dialog to
+// appear, leaves it open for a while, then answers it with the keyboard.
+#ifndef KIVWEBVIEW_DIALOG_USER_H
+#define KIVWEBVIEW_DIALOG_USER_H
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace dialogtest {
+
+class DialogUser
+{
+public:
+    // Starts at once: waits (up to a minute) for a visible window titled
+    // exactly title, keeps it open for holdMs, then activates it and runs
+    // each step as an xdotool command on it ("type 'text'", "key Return").
+    DialogUser(const std::string &title, int holdMs, std::vector<std::string> steps);
+    ~DialogUser();
+    DialogUser(const DialogUser &) = delete;
+    DialogUser &operator=(const DialogUser &) = delete;
+
+    // Waits until the user is done.
+    void join();
+
+    // The dialog appeared.
+    bool found() const { return sawDialog; }
+    // The dialog was still there when the user began to answer it.
+    bool stillOpenWhenAnswered() const { return stillOpen; }
+    // Between the dialog appearing and the user's first key.
+    bool dialogShowing() const { return showing; }
+    // The dialog had gone once the user had answered.
+    bool goneAfterAnswer() const { return gone; }
+    // How long the user looked at the open dialog.
+    long long heldMs() const { return held; }
+
+private:
+    void act(std::string title, int holdMs, std::vector<std::string> steps);
+
+    std::atomic<bool> sawDialog {false};
+    std::atomic<bool> stillOpen {false};
+    std::atomic<bool> showing {false};
+    std::atomic<bool> gone {false};
+    std::atomic<long long> held {0};
+    std::thread worker;
+};
+
+// Single-quotes text for the shell.
+std::string shellQuoted(const std::string &text);
+
+// Visible windows titled exactly title, as X window ids ("" when none).
+std::string visibleWindows(const std::string &title);
+
+} // namespace dialogtest
+
+#endif // KIVWEBVIEW_DIALOG_USER_H

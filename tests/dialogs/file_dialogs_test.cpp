@@ -1,0 +1,150 @@
+// The file and directory dialogs through the C interface, answered by a
+// user at the display: each dialog stays open, however many slices of the
+// event pump pass, until the user accepts or cancels it.
+#include "dialog_user.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sys/stat.h>
+
+using namespace kivtest;
+using namespace dialogtest;
+
+namespace {
+
+// Long enough for some thousand slices of the pump to end meanwhile.
+constexpr int holdMs = 2500;
+
+struct Answer
+{
+    int status = -1;
+    std::string value;
+    long long ms = 0; // how long the call blocked
+};
+
+Answer ask(const std::function<kiv_js_result_t *()> &call)
+{
+    const auto start = std::chrono::steady_clock::now();
+    kiv_js_result_t *record = call();
+    Answer answer;
+    answer.ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start)
+                    .count();
+    if (!record)
+        return answer;
+    answer.status = record->result;
+    answer.value = record->value ? record->value : "(null)";
+    kiv_webview_destroy_js_result(record);
+    return answer;
+}
+
+int browserWindow()
+{
+    const int wv = createWindowWithHtml("<p>dialog owner</p>");
+    kiv_webview_set_title(wv, "dialog owner");
+    return wv;
+}
+
+void touch(const std::string &path)
+{
+    std::ofstream(path) << "x\n";
+}
+
+bool exists(const std::string &path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+bool anyFileDialog()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (qobject_cast<QFileDialog *>(w))
+            return true;
+    return false;
+}
+
+std::string typed(const std::string &text)
+{
+    return "type --delay 30 " + shellQuoted(text);
+}
+
+// The user's keys, and the checks that the dialog was there for them.
+#define EXPECT_ANSWERED_BY_USER(user, answer)                                                      \
+    do {                                                                                           \
+        EXPECT_TRUE((user).found()) << "no dialog appeared";                                       \
+        EXPECT_TRUE((user).stillOpenWhenAnswered()) << "the dialog closed by itself";              \
+        EXPECT_GE((user).heldMs(), holdMs);                                                        \
+        EXPECT_GE((answer).ms, holdMs) << "the call returned before the user answered";            \
+        EXPECT_TRUE((user).goneAfterAnswer()) << "the dialog is still open after the answer";      \
+    } while (0)
+
+// The exact texts the dialogs give: compact, members in key order.
+std::string fileText(const std::string &file, const std::string &state, const std::string &filter)
+{
+    return "{\"file\":\"" + file + "\",\"state\":\"" + state + "\",\"used-filter\":\"" + filter
+        + "\"}";
+}
+
+std::string dirText(const std::string &dir, const std::string &state)
+{
+    return "{\"dir\":\"" + dir + "\",\"state\":\"" + state + "\"}";
+}
+
+const char *const twoFilters = "Text (*.txt);;Images (*.png)";
+
+} // namespace
+
+TEST(FileDialogs, UnknownHandleFailsWithoutShowingADialog)
+{
+    const std::string dir = tempDir();
+    // Before any window exists, then with a closed window's handle.
+    Answer open
+        = ask([&] { return kiv_webview_file_open(7, "Never shown", dir.c_str(), twoFilters); });
+    EXPECT_EQ(open.status, dialog_failed);
+    EXPECT_EQ(open.value, "false");
+
+    const int wv = browserWindow();
+    kiv_webview_close(wv);
+    ASSERT_FALSE(kiv_webview_valid(wv));
+    for (int handle : {wv, 0, -1, wv + 1}) {
+        SCOPED_TRACE(handle);
+        Answer save = ask(
+            [&] { return kiv_webview_file_save(handle, "Never shown", dir.c_str(), twoFilters); });
+        EXPECT_EQ(save.status, dialog_failed);
+        EXPECT_EQ(save.value, "false");
+        Answer chooseDir
+            = ask([&] { return kiv_webview_choose_dir(handle, "Never shown", dir.c_str()); });
+        EXPECT_EQ(chooseDir.status, dialog_failed);
+        EXPECT_EQ(chooseDir.value, "false");
+    }
+    kiv_webview_process_events(200);
+    EXPECT_FALSE(anyFileDialog());
+    EXPECT_EQ(visibleWindows("Never shown"), "");
+}
+
+TEST(FileDialogs, OpenChosenFileReportsTheDefaultFilterEntry)
+{
+    const std::string dir = tempDir();
+    touch(dir + "/a.txt");
+    touch(dir + "/b.png");
+    const int wv = browserWindow();
+
+    DialogUser user("Open a text", holdMs, {typed(dir + "/a.txt"), "key Return"});
+    const Answer answer
+        = ask([&] { return kiv_webview_file_open(wv, "Open a text", dir.c_str(), twoFilters); });
+    user.join();
+    EXPECT_ANSWERED_BY_USER(user, answer);
+    EXPECT_EQ(answer.status, oke);
+    EXPECT_EQ(answer.value, fileText(dir + "/a.txt", "choosen", "Text (*.txt)"));
+    EXPECT_FALSE(anyFileDialog());
+}
