@@ -2,6 +2,8 @@
 
 #include "test_support.h"
 
+#include <algorithm>
+
 using namespace kivtest;
 
 namespace dialogtest {
@@ -78,6 +80,8 @@ void DialogUser::act(std::string title, int holdMs, std::vector<std::string> ste
         run("xdotool " + step);
         // Give the dialog time to take each key before the next one.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const std::string ids = visibleWindows(title);
+        counts.push_back(static_cast<int>(std::count(ids.begin(), ids.end(), '\n')));
     }
     // The dialog goes once answered; wait generously for it.
     for (int i = 0; i < 100 && !gone; ++i) {

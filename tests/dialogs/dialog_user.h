@@ -16,7 +16,8 @@ class DialogUser
 public:
     // Starts at once: waits (up to a minute) for a visible window titled
     // exactly title, keeps it open for holdMs, then activates it and runs
-    // each step as an xdotool command on it ("type 'text'", "key Return").
+    // each step as an xdotool command ("type 'text'", "key Return",
+    // "sleep 2"); the keys go to whichever window has the focus.
     DialogUser(const std::string &title, int holdMs, std::vector<std::string> steps);
     ~DialogUser();
     DialogUser(const DialogUser &) = delete;
@@ -35,6 +36,9 @@ public:
     bool goneAfterAnswer() const { return gone; }
     // How long the user looked at the open dialog.
     long long heldMs() const { return held; }
+    // How many visible windows had the dialog's title after each step (a
+    // dialog's own message boxes share it). Read after join().
+    const std::vector<int> &windowsAfterSteps() const { return counts; }
 
 private:
     void act(std::string title, int holdMs, std::vector<std::string> steps);
@@ -44,6 +48,7 @@ private:
     std::atomic<bool> showing {false};
     std::atomic<bool> gone {false};
     std::atomic<long long> held {0};
+    std::vector<int> counts;
     std::thread worker;
 };
 

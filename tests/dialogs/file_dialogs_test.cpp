@@ -148,3 +148,88 @@ TEST(FileDialogs, OpenChosenFileReportsTheDefaultFilterEntry)
     EXPECT_EQ(answer.value, fileText(dir + "/a.txt", "choosen", "Text (*.txt)"));
     EXPECT_FALSE(anyFileDialog());
 }
+
+TEST(FileDialogs, OpenReportsTheFilterEntryTheUserSelected)
+{
+    const std::string dir = tempDir();
+    touch(dir + "/a.txt");
+    touch(dir + "/b.png");
+    const int wv = browserWindow();
+
+    // From the empty name field, Tab reaches the file-type box; Down selects
+    // its second entry; Alt+N goes back to the name field.
+    DialogUser user("Open an image", holdMs,
+        {"key Tab", "key Down", "key alt+n", typed(dir + "/b.png"), "key Return"});
+    const Answer answer
+        = ask([&] { return kiv_webview_file_open(wv, "Open an image", dir.c_str(), twoFilters); });
+    user.join();
+    EXPECT_ANSWERED_BY_USER(user, answer);
+    EXPECT_EQ(answer.status, oke);
+    EXPECT_EQ(answer.value, fileText(dir + "/b.png", "choosen", "Images (*.png)"));
+}
+
+TEST(FileDialogs, CancelledOpenAndSaveReportNoFileAndNoFilter)
+{
+    const std::string dir = tempDir();
+    touch(dir + "/a.txt");
+    const int wv = browserWindow();
+    {
+        // The user selects a filter entry and a file, then changes their mind.
+        DialogUser user("Open nothing", holdMs,
+            {"key Tab", "key Down", "key alt+n", typed(dir + "/a.txt"), "key Escape"});
+        const Answer answer = ask(
+            [&] { return kiv_webview_file_open(wv, "Open nothing", dir.c_str(), twoFilters); });
+        user.join();
+        EXPECT_ANSWERED_BY_USER(user, answer);
+        EXPECT_EQ(answer.status, oke);
+        EXPECT_EQ(answer.value, fileText("", "canceled", ""));
+    }
+    {
+        DialogUser user("Save nothing", holdMs, {typed("never-saved.txt"), "key Escape"});
+        const Answer answer = ask(
+            [&] { return kiv_webview_file_save(wv, "Save nothing", dir.c_str(), twoFilters); });
+        user.join();
+        EXPECT_ANSWERED_BY_USER(user, answer);
+        EXPECT_EQ(answer.status, oke);
+        EXPECT_EQ(answer.value, fileText("", "canceled", ""));
+    }
+    EXPECT_FALSE(exists(dir + "/never-saved.txt"));
+}
+
+TEST(FileDialogs, SaveAcceptsANameThatDoesNotExistYet)
+{
+    const std::string dir = tempDir();
+    const int wv = browserWindow();
+
+    // A name relative to the start directory, as a user types it.
+    DialogUser user("Save notes", holdMs, {typed("new-notes.txt"), "key Return"});
+    const Answer answer
+        = ask([&] { return kiv_webview_file_save(wv, "Save notes", dir.c_str(), twoFilters); });
+    user.join();
+    EXPECT_ANSWERED_BY_USER(user, answer);
+    EXPECT_EQ(answer.status, oke);
+    EXPECT_EQ(answer.value, fileText(dir + "/new-notes.txt", "choosen", "Text (*.txt)"));
+    // The dialog only names the file; saving is the host's business.
+    EXPECT_FALSE(exists(dir + "/new-notes.txt"));
+}
+
+TEST(FileDialogs, SaveOverAnExistingFileAsksTheUserFirst)
+{
+    const std::string dir = tempDir();
+    touch(dir + "/old.txt");
+    const int wv = browserWindow();
+
+    // Return asks whether to replace the file, in a message box over the
+    // dialog with the dialog's title; the user leaves both open for a while,
+    // then says yes.
+    DialogUser user(
+        "Replace notes", holdMs, {typed("old.txt"), "key Return", "sleep 2.5", "key y"});
+    const Answer answer
+        = ask([&] { return kiv_webview_file_save(wv, "Replace notes", dir.c_str(), twoFilters); });
+    user.join();
+    EXPECT_ANSWERED_BY_USER(user, answer);
+    EXPECT_EQ(user.windowsAfterSteps(), (std::vector<int> {1, 2, 2, 0}));
+    EXPECT_GE(answer.ms, holdMs + 2500);
+    EXPECT_EQ(answer.status, oke);
+    EXPECT_EQ(answer.value, fileText(dir + "/old.txt", "choosen", "Text (*.txt)"));
+}
