@@ -19,6 +19,7 @@ static void on_event(kiv_event_t *e)
 int main(void)
 {
     int wv = kiv_webview_create(0, on_event);
+    kiv_webview_resize(wv, 400, 200);
     kiv_webview_set_html(
         wv, "<button onclick=\"kiv_send_event({clicked: true})\">Click me</button>");
     while (!loaded)
