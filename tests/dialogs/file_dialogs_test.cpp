@@ -233,3 +233,112 @@ TEST(FileDialogs, SaveOverAnExistingFileAsksTheUserFirst)
     EXPECT_EQ(answer.status, oke);
     EXPECT_EQ(answer.value, fileText(dir + "/old.txt", "choosen", "Text (*.txt)"));
 }
+
+TEST(DirectoryDialog, CancelReportsTheStartDirectoryAsPassed)
+{
+    const std::string dir = tempDir();
+    mkdir((dir + "/sub").c_str(), 0700);
+    const int wv = browserWindow();
+
+    // Not the directory the dialog shows, but the text the caller gave.
+    const std::string asPassed = dir + "/sub/../sub/";
+    const char *const starts[] = {asPassed.c_str(), "", nullptr};
+    for (const char *start : starts) {
+        SCOPED_TRACE(start ? start : "(null)");
+        DialogUser user("Pick no folder", holdMs, {"key Escape"});
+        const Answer answer
+            = ask([&] { return kiv_webview_choose_dir(wv, "Pick no folder", start); });
+        user.join();
+        EXPECT_ANSWERED_BY_USER(user, answer);
+        EXPECT_EQ(answer.status, oke);
+        EXPECT_EQ(answer.value, dirText(start ? start : "", "canceled"));
+    }
+}
+
+TEST(DirectoryDialog, NonAsciiPathsArriveAsUtf8)
+{
+    const std::string dir = tempDir();
+    const std::string name = u8"grüße-✓";
+    const std::string chosen = dir + "/" + name;
+    ASSERT_EQ(mkdir(chosen.c_str(), 0700), 0);
+    touch(chosen + "/notiz.txt");
+    const int wv = browserWindow();
+
+    // The user types the name of the folder, non-ASCII letters included.
+    DialogUser user(u8"Wähle einen Ordner", holdMs, {typed(name), "key Return"});
+    const Answer answer
+        = ask([&] { return kiv_webview_choose_dir(wv, u8"Wähle einen Ordner", dir.c_str()); });
+    user.join();
+    EXPECT_ANSWERED_BY_USER(user, answer);
+    EXPECT_EQ(answer.status, oke);
+    EXPECT_EQ(answer.value, dirText(chosen, "choosen"));
+
+    // A start directory with non-ASCII letters reaches the dialog intact, and
+    // the file chosen in it comes back as UTF-8 (no \u escapes).
+    DialogUser fileUser("Open a note", holdMs, {typed("notiz.txt"), "key Return"});
+    const Answer file = ask(
+        [&] { return kiv_webview_file_open(wv, "Open a note", chosen.c_str(), "Notes (*.txt)"); });
+    fileUser.join();
+    EXPECT_ANSWERED_BY_USER(fileUser, file);
+    EXPECT_EQ(file.status, oke);
+    EXPECT_EQ(file.value, fileText(chosen + "/notiz.txt", "choosen", "Notes (*.txt)"));
+}
+
+namespace {
+
+struct PageDuringDialog
+{
+    const DialogUser *user = nullptr;
+    bool dialogReturned = false;
+    int queuedItems = 0;
+    bool queuedWhileModal = false;
+    bool queuedBeforeReturn = false;
+    int ticksWhileShowing = 0;
+};
+PageDuringDialog page;
+
+void pageEvents(kiv_event_t *event)
+{
+    const QJsonObject object = QJsonDocument::fromJson(event->event).object();
+    const QJsonObject item = object.value("js-evt").toObject();
+    if (item.contains("queued")) {
+        ++page.queuedItems;
+        page.queuedWhileModal = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        page.queuedBeforeReturn = !page.dialogReturned;
+    }
+    if (item.contains("tick") && page.user && page.user->dialogShowing())
+        ++page.ticksWhileShowing;
+    recordEvent(event);
+}
+
+} // namespace
+
+TEST(FileDialogs, PageEventsReachTheHostWhileTheDialogIsOpen)
+{
+    const std::string dir = tempDir();
+    touch(dir + "/a.txt");
+    const int wv = kiv_webview_create(0, pageEvents);
+    kiv_webview_set_html(wv, "<p>page</p>");
+    ASSERT_TRUE(waitForEvent(wv, QStringLiteral("page-loaded")));
+
+    // The page queues its item a little after the dialog has opened, and
+    // keeps ticking.
+    ASSERT_EQ(kiv_webview_run_js(wv,
+                  "setTimeout(() => window.kiv_send_event({queued: 'before the dialog'}), 300);"
+                  "setInterval(() => window.kiv_send_event({tick: 1}), 100);"),
+        oke);
+    DialogUser user("Open while busy", holdMs, {typed(dir + "/a.txt"), "key Return"});
+    page.user = &user;
+    const Answer answer = ask(
+        [&] { return kiv_webview_file_open(wv, "Open while busy", dir.c_str(), twoFilters); });
+    page.dialogReturned = true;
+    user.join();
+    EXPECT_ANSWERED_BY_USER(user, answer);
+    EXPECT_EQ(answer.value, fileText(dir + "/a.txt", "choosen", "Text (*.txt)"));
+
+    EXPECT_EQ(page.queuedItems, 1);
+    EXPECT_TRUE(page.queuedBeforeReturn) << "the item waited for the dialog to close";
+    EXPECT_TRUE(page.queuedWhileModal) << "the item came while no file dialog was open";
+    EXPECT_GT(page.ticksWhileShowing, 0) << "the page poll stopped while the dialog was open";
+    page.user = nullptr;
+}
