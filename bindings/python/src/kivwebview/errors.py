@@ -1,0 +1,86 @@
+"""The exceptions the package raises."""
+
+from __future__ import annotations
+
+from typing import Any, Optional
+
+
+class KivWebviewError(Exception):
+    """Base of every exception raised by this package."""
+
+
+class LibraryNotFoundError(KivWebviewError, OSError):
+    """The shared library could not be loaded."""
+
+
+class ResultError(KivWebviewError):
+    """A C function returned a failure code.
+
+    Attributes:
+        code: the ``result_t`` value (a :class:`~kivwebview.ResultCode` when
+            known, else the plain int).
+        code_name: the C name of the code, e.g. ``"set_url_failed"``.
+        function: the C function that failed.
+        handle: the window handle the call was for.
+    """
+
+    def __init__(self, function: str, handle: int, code: int, detail: str = "") -> None:
+        from ._native import ResultCode
+
+        try:
+            self.code: int = ResultCode(code)
+            self.code_name: str = ResultCode(code).name
+        except ValueError:
+            self.code = code
+            self.code_name = f"result_{code}"
+        self.function = function
+        self.handle = handle
+        message = f"{function}(window {handle}) failed with {self.code_name} ({int(code)})"
+        if detail:
+            message += f": {detail}"
+        super().__init__(message)
+
+
+class JavaScriptError(ResultError):
+    """A JavaScript call ended with ``eval_js_failed``.
+
+    Attributes:
+        exn: the "exn" member of the answer: the message the script threw, or
+            why the call could not finish; None when the answer had none (the
+            script did not compile, or the window is not open).
+        raw_json: the library's JSON text, unchanged.
+        data: that text decoded (a dict, or False when the window is not open).
+    """
+
+    def __init__(self, handle: int, code: int, raw_json: str, data: Any) -> None:
+        self.raw_json = raw_json
+        self.data = data
+        self.exn: Optional[Any] = None
+        if isinstance(data, dict):
+            self.exn = data.get("exn") or None
+            if data.get("oke", False) is None:
+                detail = "the script did not compile"
+            else:
+                detail = f"the script failed: {self.exn}"
+        else:
+            detail = "no open window has that handle"
+        super().__init__("kiv_webview_call_js", handle, code, detail)
+
+
+class ReentrancyError(KivWebviewError, RuntimeError):
+    """A call that waits for the event loop was made from inside an event
+    handler, where the loop cannot run. Only :meth:`Window.is_open
+    <kivwebview.Window.is_open>` and :func:`~kivwebview.process_events` may be
+    called there; defer other calls with :func:`~kivwebview.call_soon`."""
+
+    def __init__(self, function: str) -> None:
+        self.function = function
+        super().__init__(
+            f"{function} waits for the event loop and cannot be called from inside an "
+            "event handler; defer it with kivwebview.call_soon() or act after the "
+            "pumping call returns")
+
+
+class WrongThreadError(KivWebviewError, RuntimeError):
+    """The library was called from a thread other than the one that made the
+    first call; it works only on that thread."""
