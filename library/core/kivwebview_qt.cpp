@@ -28,6 +28,16 @@ Kivwebview_qt::Kivwebview_qt(Kivwebview_qt **handlerRef)
     : handlerRef(handlerRef)
 {
     argv[0] = applicationName;
+    // Every browser window ends up composing its web view through the GPU
+    // path. A window first created for plain raster drawing is destroyed and
+    // created again when its view's renderer appears, and that new native
+    // window loses what was set on the old one: a window-modal window stops
+    // blocking its parent, a maximised window comes back normal. Choosing
+    // that path for every top-level window from the start avoids the
+    // recreation. (Read once, when the first window is created; a host's own
+    // setting wins.)
+    if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI"))
+        qputenv("QT_WIDGETS_RHI", "1");
     if (auto *existing = qobject_cast<QApplication *>(QCoreApplication::instance())) {
         app = existing;
     } else {
