@@ -1,0 +1,147 @@
+// Moving and resizing through the C interface: the debounced "move" and
+// "resize" notifications, and requests that change nothing.
+#include "window_test_util.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivtest;
+using namespace wintest;
+
+namespace {
+
+// Waits for the next notification named name of window wv (after those
+// already recorded) and returns the time it took, or -1.
+long long waitForNext(int wv, const QString &name, size_t already, int timeoutMs = 20000)
+{
+    const auto start = std::chrono::steady_clock::now();
+    if (!pumpUntil([&] { return eventsNamed(wv, name).size() > already; }, timeoutMs))
+        return -1;
+    return msSince(start);
+}
+
+} // namespace
+
+TEST(WindowGeometry, FirstShowIsReportedAsMoveAndResize)
+{
+    const int wv = kiv_webview_create(0, recordEvent);
+    EXPECT_TRUE(waitForEvent(wv, QStringLiteral("move")));
+    EXPECT_TRUE(waitForEvent(wv, QStringLiteral("resize")));
+    const QJsonObject resize = eventsNamed(wv, QStringLiteral("resize")).back();
+    EXPECT_GT(resize.value("w").toInt(), 0);
+    EXPECT_GT(resize.value("h").toInt(), 0);
+}
+
+TEST(WindowGeometry, MoveIsReportedOnceAboutHalfASecondLater)
+{
+    const int wv = kiv_webview_create(0, recordEvent);
+    settle();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(kiv_webview_move(wv, 120, 80), oke);
+    EXPECT_LT(msSince(start), 400) << "move waited for its notification";
+    const long long waited = waitForNext(wv, QStringLiteral("move"), 0);
+    ASSERT_GE(waited, 0) << "no move event";
+    const long long sinceMove = msSince(start);
+    EXPECT_GE(sinceMove, 450) << "the move was reported before its debounce time";
+    EXPECT_LT(sinceMove, 5000);
+    pumpFor(1000);
+    EXPECT_EQ(eventsOf(wv), std::vector<std::string> {R"({"event":"move","x":120,"y":80})"});
+}
+
+TEST(WindowGeometry, ARunOfMovesGivesOneMoveWithTheLastPosition)
+{
+    const int wv = kiv_webview_create(0, recordEvent);
+    settle();
+    long long longestGap = 0;
+    auto last = std::chrono::steady_clock::now();
+    for (int i = 1; i <= 5; ++i) {
+        if (i > 1) {
+            pumpFor(100);
+            longestGap = std::max(longestGap, msSince(last));
+            last = std::chrono::steady_clock::now();
+        }
+        ASSERT_EQ(kiv_webview_move(wv, 100 + 20 * i, 50 + 10 * i), oke);
+    }
+    ASSERT_GE(waitForNext(wv, QStringLiteral("move"), 0), 0);
+    pumpFor(1000);
+    const auto moves = eventsNamed(wv, QStringLiteral("move"));
+    ASSERT_FALSE(moves.empty());
+    EXPECT_EQ(eventsOf(wv).back(), R"({"event":"move","x":200,"y":100})");
+    // Under heavy load a gap may exceed the debounce time, and then an
+    // earlier position is reported too; otherwise the run is one move.
+    if (longestGap < 450) {
+        EXPECT_EQ(moves.size(), 1u) << "longest gap " << longestGap << " ms";
+    }
+}
+
+TEST(WindowGeometry, ResizeIsReportedWithItsNewSize)
+{
+    const int wv = kiv_webview_create(0, recordEvent);
+    settle();
+    ASSERT_EQ(kiv_webview_resize(wv, 640, 480), oke);
+    ASSERT_GE(waitForNext(wv, QStringLiteral("resize"), 0), 0);
+    pumpFor(1000);
+    EXPECT_EQ(eventsOf(wv), std::vector<std::string> {R"({"event":"resize","h":480,"w":640})"});
+}
+
+TEST(WindowGeometry, AMoveDuringResizesGivesBothNotifications)
+{
+    const int wv = kiv_webview_create(0, recordEvent);
+    settle();
+    ASSERT_EQ(kiv_webview_resize(wv, 500, 400), oke);
+    pumpFor(100);
+    ASSERT_EQ(kiv_webview_move(wv, 300, 200), oke);
+    pumpFor(100);
+    ASSERT_EQ(kiv_webview_resize(wv, 520, 410), oke);
+    ASSERT_TRUE(waitForEvent(wv, QStringLiteral("move")));
+    ASSERT_TRUE(waitForEvent(wv, QStringLiteral("resize")));
+    pumpFor(1000);
+    const auto moves = eventsNamed(wv, QStringLiteral("move"));
+    const auto resizes = eventsNamed(wv, QStringLiteral("resize"));
+    ASSERT_EQ(moves.size(), 1u);
+    EXPECT_EQ(moves[0].value("x").toInt(), 300);
+    EXPECT_EQ(moves[0].value("y").toInt(), 200);
+    ASSERT_GE(resizes.size(), 1u);
+    EXPECT_EQ(resizes.back().value("w").toInt(), 520);
+    EXPECT_EQ(resizes.back().value("h").toInt(), 410);
+}
+
+TEST(WindowGeometry, UnchangedGeometryOrAHiddenWindowNeverHangs)
+{
+    const int wv = kiv_webview_create(0, recordEvent);
+    ASSERT_EQ(kiv_webview_move(wv, 150, 150), oke);
+    ASSERT_EQ(kiv_webview_resize(wv, 400, 300), oke);
+    settle();
+
+    // The same geometry again: no move or resize event comes, and the calls
+    // return all the same.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(kiv_webview_move(wv, 150, 150), oke);
+    EXPECT_EQ(kiv_webview_resize(wv, 400, 300), oke);
+    EXPECT_LT(msSince(start), 10000);
+    pumpFor(1000);
+    EXPECT_TRUE(eventsOf(wv).empty()) << eventsOf(wv).front();
+
+    // A hidden window gets no move or resize event while hidden.
+    ASSERT_EQ(kiv_webview_hide(wv), oke);
+    const auto hiddenStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(kiv_webview_move(wv, 260, 240), oke);
+    EXPECT_EQ(kiv_webview_resize(wv, 420, 320), oke);
+    EXPECT_EQ(kiv_webview_move(wv, 260, 240), oke);
+    EXPECT_LT(msSince(hiddenStart), 10000);
+    EXPECT_EQ(kiv_webview_window_state(wv), hidden);
+
+    // Shown again, the window stands where it was asked to.
+    ASSERT_EQ(kiv_webview_show(wv), oke);
+    pumpUntil([&] {
+        return !eventsNamed(wv, QStringLiteral("move")).empty()
+            && !eventsNamed(wv, QStringLiteral("resize")).empty();
+    });
+    const auto moves = eventsNamed(wv, QStringLiteral("move"));
+    const auto resizes = eventsNamed(wv, QStringLiteral("resize"));
+    ASSERT_FALSE(moves.empty());
+    ASSERT_FALSE(resizes.empty());
+    EXPECT_EQ(moves.back().value("x").toInt(), 260);
+    EXPECT_EQ(moves.back().value("y").toInt(), 240);
+    EXPECT_EQ(resizes.back().value("w").toInt(), 420);
+    EXPECT_EQ(resizes.back().value("h").toInt(), 320);
+}
