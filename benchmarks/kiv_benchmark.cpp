@@ -174,16 +174,14 @@ double treePssMiB()
 {
     unsigned long long kib = 0;
     for (int pid : processTree()) {
+        // The first line names the range; then "Key:  value kB" lines.
         std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
-        std::string key;
-        unsigned long long value = 0;
-        std::string unit;
-        while (in >> key >> value >> unit) {
-            if (key == "Pss:") {
-                kib += value;
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("Pss:", 0) == 0) {
+                kib += std::stoull(line.substr(4));
                 break;
             }
-            in.ignore(1 << 20, '\n');
         }
     }
     return static_cast<double>(kib) / 1024.0;
@@ -798,5 +796,9 @@ int main(int argc, char **argv)
     else
         fail("unknown mode " + opt.mode);
     printResult(result);
-    return 0;
+    // The group's figures are out; leave without tearing down the engine,
+    // whose exit-time teardown is not what is measured here (its helper
+    // processes end when their connection to this process closes).
+    std::fflush(stderr);
+    std::_Exit(0);
 }
