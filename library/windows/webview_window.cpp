@@ -68,10 +68,15 @@ void WebviewWindow::closeView()
 // after the last of them, carrying the last position or size.
 // ---------------------------------------------------------------------------
 
-void WebviewWindow::moveEvent(QMoveEvent *event)
+void WebviewWindow::moveEvent(QMoveEvent *)
 {
-    lastX = event->pos().x();
-    lastY = event->pos().y();
+    // The position of the frame, as kiv_webview_move takes it. The event's
+    // own position is the frame's for a move the program made, but the
+    // client area's for one the window system reports (a user dragging the
+    // window, a hidden window placed when shown), which would put a window
+    // off by its frame each time a host restored a reported position.
+    lastX = pos().x();
+    lastY = pos().y();
     moveTimer.start(500);
     ++moveCounter;
 }
