@@ -145,3 +145,30 @@ TEST(WindowGeometry, UnchangedGeometryOrAHiddenWindowNeverHangs)
     EXPECT_EQ(resizes.back().value("w").toInt(), 420);
     EXPECT_EQ(resizes.back().value("h").toInt(), 320);
 }
+
+TEST(WindowGeometry, APositionMovedByTheWindowManagerRestoresExactly)
+{
+    const int wv = kiv_webview_create(0, recordEvent);
+    ASSERT_EQ(kiv_webview_set_title(wv, "dragged"), oke);
+    ASSERT_EQ(kiv_webview_move(wv, 100, 100), oke);
+    settle();
+
+    // As a user dragging the window: the window manager moves it.
+    const std::string id = xWindowId("dragged");
+    ASSERT_FALSE(id.empty());
+    ASSERT_EQ(run("xdotool windowmove " + id + " 333 222"), 0);
+    ASSERT_GE(waitForNext(wv, QStringLiteral("move"), 0), 0);
+    pumpFor(1000);
+    const QJsonObject reported = eventsNamed(wv, QStringLiteral("move")).back();
+    const int x = reported.value("x").toInt();
+    const int y = reported.value("y").toInt();
+    EXPECT_NE(x, 100);
+
+    // Moving the window to the position it reported changes nothing.
+    settle();
+    ASSERT_EQ(kiv_webview_move(wv, x, y), oke);
+    pumpFor(1500);
+    EXPECT_TRUE(eventsNamed(wv, QStringLiteral("move")).empty())
+        << "reported (" << x << "," << y << ") but moving there moved the window to "
+        << eventsOf(wv).back();
+}
