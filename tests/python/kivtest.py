@@ -1,0 +1,116 @@
+"""Helpers for the tests of the Python package: run inside each test's own
+process, on its own display."""
+
+import os
+import subprocess
+import threading
+import time
+from typing import Any, Callable, List, Optional
+
+import kivwebview
+
+TIMEOUT = 60  # seconds: generous, to catch hangs only
+
+
+class Recorder:
+    """Records the events of a window, in order."""
+
+    def __init__(self) -> None:
+        self.events: List[kivwebview.Event] = []
+
+    def __call__(self, event: kivwebview.Event) -> None:
+        self.events.append(event)
+
+    def names(self) -> List[str]:
+        return [e.name for e in self.events]
+
+    def named(self, name: str) -> List[kivwebview.Event]:
+        return [e for e in self.events if e.name == name]
+
+    def wait_for(self, name: str, count: int = 1, timeout: float = TIMEOUT) -> List[Any]:
+        assert kivwebview.run_until(lambda: len(self.named(name)) >= count, timeout), \
+            f"no {name!r} event (#{count}) within {timeout} s; got {self.names()}"
+        return self.named(name)
+
+
+def window_with_html(html: str, **kwargs: Any):
+    """A window showing ``html``, its page loaded; returns (window, recorder)."""
+    recorder = Recorder()
+    window = kivwebview.Window(on_event=recorder, **kwargs)
+    window.set_html(html)
+    loaded = recorder.wait_for("page-loaded")
+    assert loaded[-1].data["oke"] is True
+    return window, recorder
+
+
+def exact_name(title: str) -> str:
+    """An extended regular expression (as xdotool takes) matching ``title`` only."""
+    return "^" + "".join("\\" + c if c in ".[]()*+?{}^$|\\" else c for c in title) + "$"
+
+
+def visible_windows(title: str) -> List[str]:
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", exact_name(title)],
+                         capture_output=True, text=True).stdout
+    return out.split()
+
+
+def find_window(title: str, timeout: int = TIMEOUT) -> Optional[str]:
+    out = subprocess.run(["timeout", str(timeout), "xdotool", "search", "--sync", "--onlyvisible",
+                          "--name", exact_name(title)], capture_output=True, text=True).stdout
+    ids = out.split()
+    return ids[0] if ids else None
+
+
+class User(threading.Thread):
+    """A user at the display: waits for the window titled ``title``, keeps it
+    open ``hold`` seconds, activates it and does each step (an xdotool
+    command line as a list, e.g. ["key", "Escape"]), then waits for it to go.
+    Runs while the test's thread is blocked in a library call."""
+
+    def __init__(self, title: str, steps: List[List[str]], hold: float = 1.0) -> None:
+        super().__init__(daemon=True)
+        self.title = title
+        self.steps = steps
+        self.hold = hold
+        self.found = False
+        self.gone = False
+        self.start()
+
+    def run(self) -> None:
+        window = find_window(self.title)
+        if window is None:
+            return
+        self.found = True
+        time.sleep(self.hold)
+        subprocess.run(["xdotool", "windowactivate", "--sync", window], capture_output=True)
+        for step in self.steps:
+            subprocess.run(["xdotool"] + step, capture_output=True)
+            time.sleep(0.3)  # let the dialog take each key before the next
+        for _ in range(100):
+            if window not in visible_windows(self.title):
+                self.gone = True
+                return
+            time.sleep(0.1)
+
+    def finish(self) -> None:
+        self.join(TIMEOUT)
+
+
+def in_thread(function: Callable[[], Any]) -> threading.Thread:
+    """Runs ``function`` on another thread, started at once."""
+    thread = threading.Thread(target=function, daemon=True)
+    thread.start()
+    return thread
+
+
+def request_close(title: str) -> bool:
+    """Asks the window manager to close the window titled ``title``, as its
+    close button would."""
+    window = find_window(title)
+    return window is not None and subprocess.run(["wmctrl", "-i", "-c", window]).returncode == 0
+
+
+def library_path() -> str:
+    path = os.environ.get(kivwebview.ENV_VARIABLE)
+    assert path, f"set {kivwebview.ENV_VARIABLE} to the built library"
+    return path
