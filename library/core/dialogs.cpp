@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 
 namespace {
 
@@ -15,10 +16,41 @@ QString compactJson(const QJsonObject &object)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
+// The toolkit's file dialog, set up as its static convenience functions set
+// it up, but on the heap: the dialog is a child of its browser window, and
+// that window may be closed and destroyed while the dialog is open (by a
+// callback that the dialog's own event loop runs). A dialog on the stack
+// would then be destroyed twice; this one goes with its window, its loop
+// ends, and the user's answer counts as a cancellation.
+class FileDialog
+{
+public:
+    FileDialog(QWidget *parent, const QString &title, const QString &dir, const QString &filter,
+        QFileDialog::FileMode mode)
+        : dialog(new QFileDialog(parent, title, dir, filter))
+    {
+        dialog->setFileMode(mode);
+        dialog->setSupportedSchemes({QStringLiteral("file")});
+    }
+    ~FileDialog() { delete dialog.data(); }
+    FileDialog(const FileDialog &) = delete;
+    FileDialog &operator=(const FileDialog &) = delete;
+
+    QFileDialog *operator->() const { return dialog.data(); }
+
+    // Shows the dialog modally and runs its event loop until the user
+    // answers it, or its window goes. True when the user accepted it.
+    bool accepted() { return dialog->exec() == QDialog::Accepted && dialog; }
+
+private:
+    QPointer<QFileDialog> dialog;
+};
+
 QString chooseDirectory(QWidget *parent, const QString &title, const QString &dir)
 {
-    const QString chosen = QFileDialog::getExistingDirectory(
-        parent, title, dir, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    FileDialog dialog(parent, title, dir, QString(), QFileDialog::Directory);
+    dialog->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString chosen = dialog.accepted() ? dialog->selectedFiles().value(0) : QString();
     QJsonObject answer;
     if (chosen.isEmpty()) {
         answer.insert(QStringLiteral("dir"), dir);
@@ -33,10 +65,18 @@ QString chooseDirectory(QWidget *parent, const QString &title, const QString &di
 QString chooseFile(
     int code, QWidget *parent, const QString &title, const QString &dir, const QString &filter)
 {
+    const bool open = code == cmd_file_open;
+    FileDialog dialog(
+        parent, title, dir, filter, open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!open)
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+    // The selected filter entry is reported only when the user accepts.
+    QString chosen;
     QString selectedFilter;
-    const QString chosen = code == cmd_file_open
-        ? QFileDialog::getOpenFileName(parent, title, dir, filter, &selectedFilter)
-        : QFileDialog::getSaveFileName(parent, title, dir, filter, &selectedFilter);
+    if (dialog.accepted()) {
+        chosen = dialog->selectedFiles().value(0);
+        selectedFilter = dialog->selectedNameFilter();
+    }
     QJsonObject answer;
     answer.insert(QStringLiteral("file"), chosen);
     answer.insert(QStringLiteral("state"),

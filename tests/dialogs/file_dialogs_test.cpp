@@ -342,3 +342,98 @@ TEST(FileDialogs, PageEventsReachTheHostWhileTheDialogIsOpen)
     EXPECT_GT(page.ticksWhileShowing, 0) << "the page poll stopped while the dialog was open";
     page.user = nullptr;
 }
+
+namespace {
+
+struct InCallback
+{
+    int wv = 0;
+    std::string dir;
+    Answer answer;
+    bool asked = false;
+    bool closeRequested = false;
+};
+InCallback inCallback;
+
+// Opens a dialog from inside the callback, where it runs in place.
+void askFromCallback(kiv_event_t *event)
+{
+    const bool ask = std::string(event->event).find("\"ask\"") != std::string::npos;
+    recordEvent(event);
+    if (!ask)
+        return;
+    inCallback.answer = ::ask([] {
+        return kiv_webview_file_open(
+            inCallback.wv, "Asked by the page", inCallback.dir.c_str(), twoFilters);
+    });
+    inCallback.asked = true;
+}
+
+// Closes the window from inside the callback, once the user is looking at
+// its dialog.
+const DialogUser *watcher = nullptr;
+void closeFromCallback(kiv_event_t *event)
+{
+    recordEvent(event);
+    if (watcher && watcher->dialogShowing() && !inCallback.closeRequested) {
+        inCallback.closeRequested = true;
+        kiv_webview_close(inCallback.wv);
+    }
+}
+
+} // namespace
+
+TEST(FileDialogs, DialogOpenedFromACallbackRunsInPlace)
+{
+    inCallback.dir = tempDir();
+    touch(inCallback.dir + "/a.txt");
+    inCallback.wv = kiv_webview_create(0, askFromCallback);
+    kiv_webview_set_html(inCallback.wv, "<p>page</p>");
+    ASSERT_TRUE(waitForEvent(inCallback.wv, QStringLiteral("page-loaded")));
+
+    DialogUser user("Asked by the page", holdMs, {typed("a.txt"), "key Return"});
+    kiv_webview_run_js(inCallback.wv, "window.kiv_send_event({ask: 1});");
+    ASSERT_TRUE(pumpUntil([] { return inCallback.asked; }, 90000));
+    user.join();
+    EXPECT_ANSWERED_BY_USER(user, inCallback.answer);
+    EXPECT_EQ(inCallback.answer.status, oke);
+    EXPECT_EQ(
+        inCallback.answer.value, fileText(inCallback.dir + "/a.txt", "choosen", "Text (*.txt)"));
+    // The library goes on normally afterwards.
+    EXPECT_EQ(parseObject(callJs(inCallback.wv, "return 1 + 1;").value).value("result").toInt(), 2);
+}
+
+TEST(FileDialogs, WindowClosedWhileItsDialogIsOpenCancelsTheDialog)
+{
+    const std::string dir = tempDir();
+    touch(dir + "/a.txt");
+    inCallback.wv = kiv_webview_create(0, closeFromCallback);
+    kiv_webview_set_html(inCallback.wv, "<p>page</p>");
+    ASSERT_TRUE(waitForEvent(inCallback.wv, QStringLiteral("page-loaded")));
+    const int other = createWindowWithHtml("<p>other</p>");
+
+    ASSERT_EQ(kiv_webview_run_js(
+                  inCallback.wv, "setInterval(() => window.kiv_send_event({tick: 1}), 100);"),
+        oke);
+    DialogUser user("Open then lose the window", 60000, {typed(dir + "/a.txt"), "key Return"});
+    watcher = &user;
+    const Answer answer = ask([&] {
+        return kiv_webview_file_open(
+            inCallback.wv, "Open then lose the window", dir.c_str(), twoFilters);
+    });
+    watcher = nullptr;
+    user.join();
+    EXPECT_TRUE(user.found());
+    EXPECT_TRUE(inCallback.closeRequested);
+    // The dialog went with its window, long before the user would have
+    // answered it.
+    EXPECT_FALSE(user.stillOpenWhenAnswered());
+    EXPECT_LT(answer.ms, 60000);
+    EXPECT_EQ(answer.status, oke);
+    EXPECT_EQ(answer.value, fileText("", "canceled", ""));
+    EXPECT_EQ(eventsNamed(inCallback.wv, QStringLiteral("closed")).size(), 1u);
+    EXPECT_FALSE(kiv_webview_valid(inCallback.wv));
+    EXPECT_FALSE(anyFileDialog());
+    // The library goes on serving the other window.
+    EXPECT_EQ(parseObject(callJs(other, "return 6 * 7;").value).value("result").toInt(), 42);
+}
