@@ -55,27 +55,41 @@ DialogUser::~DialogUser()
 
 void DialogUser::join()
 {
+    // A user who has not seen the dialog by now never will: the call that
+    // showed it has returned.
+    callReturned = true;
     if (worker.joinable())
         worker.join();
 }
 
 void DialogUser::act(std::string title, int holdMs, std::vector<std::string> steps)
 {
-    const std::string id
-        = firstLine(capture("timeout 60 xdotool search --sync --onlyvisible --name "
-            + shellQuoted(exactName(title)) + " 2>/dev/null"));
+    std::string id;
+    for (int waited = 0; id.empty() && waited < 60000 && !callReturned; waited += 200) {
+        id = firstLine(visibleWindows(title));
+        if (id.empty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
     if (id.empty())
         return;
     const auto seen = std::chrono::steady_clock::now();
     sawDialog = true;
     showing = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-    stillOpen = visibleWindows(title).find(id) != std::string::npos;
+    // The user looks at the dialog, and notices when it goes by itself.
+    const auto until = seen + std::chrono::milliseconds(holdMs);
+    bool open = true;
+    while (open && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        open = visibleWindows(title).find(id) != std::string::npos;
+    }
+    stillOpen = open;
     held = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - seen)
                .count();
     showing = false;
-    run("xdotool windowactivate --sync " + id);
+    if (!stillOpen)
+        return; // nothing left to answer
+    run("timeout 10 xdotool windowactivate --sync " + id);
     for (const std::string &step : steps) {
         run("xdotool " + step);
         // Give the dialog time to take each key before the next one.

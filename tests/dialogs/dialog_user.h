@@ -23,7 +23,8 @@ public:
     DialogUser(const DialogUser &) = delete;
     DialogUser &operator=(const DialogUser &) = delete;
 
-    // Waits until the user is done.
+    // Waits until the user is done; call it once the dialog function has
+    // returned.
     void join();
 
     // The dialog appeared.
@@ -47,6 +48,7 @@ private:
     std::atomic<bool> stillOpen {false};
     std::atomic<bool> showing {false};
     std::atomic<bool> gone {false};
+    std::atomic<bool> callReturned {false};
     std::atomic<long long> held {0};
     std::vector<int> counts;
     std::thread worker;
