@@ -335,7 +335,8 @@ KIVWEBVIEW_EXPORT result_t kiv_webview_set_title(int wv, const char *title);
  *   - @p wv names no open window: dialog_failed, "false" (nothing shown).
  * Give it back with kiv_webview_destroy_js_result.
  * Pumps: window and page events keep reaching their callbacks while the
- * dialog is open.
+ * dialog is open. When a callback closes window @p wv meanwhile, the dialog
+ * goes with the window and the result is the cancelled one.
  */
 KIVWEBVIEW_EXPORT kiv_js_result_t *kiv_webview_choose_dir(
     int wv, const char *title, const char *dir);
