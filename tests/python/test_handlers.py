@@ -6,7 +6,7 @@ import logging
 import kivwebview
 from kivwebview import ReentrancyError, WrongThreadError
 
-from kivtest import Recorder, in_thread, window_with_html
+from kivtest import in_thread, window_with_html
 
 
 class Captured(logging.Handler):

@@ -3,7 +3,6 @@ events reaching handlers by name."""
 
 import json
 
-import kivwebview
 from kivwebview import JavaScriptError, ResultCode
 
 from kivtest import window_with_html

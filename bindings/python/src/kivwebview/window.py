@@ -2,14 +2,12 @@
 
 from __future__ import annotations
 
-import ctypes
 import json
 import logging
 from dataclasses import dataclass, field
 from typing import Any, Callable, Dict, List, Mapping, Optional, Union
 
-from . import _runtime
-from ._native import EventCallback, Library, RecordPointer, ResultCode, WindowState
+from ._native import EventCallback, Library, ResultCode, WindowState
 from ._runtime import calling, state
 from .errors import JavaScriptError, ResultError
 
