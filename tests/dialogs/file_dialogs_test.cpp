@@ -437,3 +437,26 @@ TEST(FileDialogs, WindowClosedWhileItsDialogIsOpenCancelsTheDialog)
     // The library goes on serving the other window.
     EXPECT_EQ(parseObject(callJs(other, "return 6 * 7;").value).value("result").toInt(), 42);
 }
+
+TEST(FileDialogs, WithoutAFilterAnyFileIsChosenUnderTheDialogsOwnEntry)
+{
+    const std::string dir = tempDir();
+    touch(dir + "/data.bin");
+    const int wv = browserWindow();
+    {
+        DialogUser user("Open anything", holdMs, {typed("data.bin"), "key Return"});
+        const Answer answer
+            = ask([&] { return kiv_webview_file_open(wv, "Open anything", dir.c_str(), ""); });
+        user.join();
+        EXPECT_ANSWERED_BY_USER(user, answer);
+        EXPECT_EQ(answer.value, fileText(dir + "/data.bin", "choosen", "All Files (*)"));
+    }
+    {
+        DialogUser user("Save anything", holdMs, {typed("new.dat"), "key Return"});
+        const Answer answer
+            = ask([&] { return kiv_webview_file_save(wv, "Save anything", dir.c_str(), nullptr); });
+        user.join();
+        EXPECT_ANSWERED_BY_USER(user, answer);
+        EXPECT_EQ(answer.value, fileText(dir + "/new.dat", "choosen", "All Files (*)"));
+    }
+}
