@@ -1,0 +1,144 @@
+// The page's own modal dialogs stay open, however many slices pass, until
+// the user answers them; the page then gets the user's answer.
+#include "bridge_test_util.h"
+#include "test_support.h"
+
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+using namespace kivtest;
+using namespace bridgetest;
+
+namespace {
+
+// What the user (a second thread driving the display) saw and did.
+struct User
+{
+    std::atomic<bool> found {false};
+    std::atomic<bool> stillOpen {false};
+    std::atomic<bool> answered {false};
+};
+
+std::string firstLine(std::string text)
+{
+    const size_t end = text.find('\n');
+    return end == std::string::npos ? text : text.substr(0, end);
+}
+
+// Waits for the dialog whose title matches pattern, leaves it open for 1.5 s
+// (hundreds of slices), checks it is still there, then gives it the focus
+// and types into it (each of keys is one xdotool command) until it closes.
+void answerDialog(User &user, const std::string &pattern, std::vector<std::string> keys)
+{
+    const std::string name = " --onlyvisible --name '" + pattern + "' 2>/dev/null";
+    const std::string id = firstLine(capture("timeout 60 xdotool search --sync" + name));
+    if (id.empty())
+        return;
+    user.found = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const auto open
+        = [&] { return capture("xdotool search" + name).find(id) != std::string::npos; };
+    user.stillOpen = open();
+    user.answered = true;
+    for (int attempt = 0; attempt < 10 && open(); ++attempt) {
+        run("timeout 10 xdotool windowactivate --sync " + id + " >/dev/null 2>&1");
+        run("timeout 10 xdotool windowfocus --sync " + id + " >/dev/null 2>&1");
+        for (const std::string &command : keys)
+            run("xdotool " + command);
+        for (int wait = 0; wait < 20 && open(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+User user;
+int afterDismissal = 0;
+int beforeDismissal = 0;
+
+// Records the page's items and whether the user had answered by then.
+void dialogPageEvents(kiv_event_t *event)
+{
+    if (QJsonDocument::fromJson(event->event).object().value("event") == "js-evt")
+        ++(user.answered ? afterDismissal : beforeDismissal);
+    recordEvent(event);
+}
+
+int dialogWindow()
+{
+    const int wv = kiv_webview_create(0, dialogPageEvents);
+    kiv_webview_set_title(wv, "dialog page");
+    kiv_webview_set_html(wv, "<p>dialogs</p>");
+    waitForEvent(wv, QStringLiteral("page-loaded"));
+    return wv;
+}
+
+} // namespace
+
+TEST(PageDialogs, ConfirmAnsweredByTheUserReturnsTrue)
+{
+    const int wv = dialogWindow();
+    const std::string dir = tempDir();
+    run("echo '<p>witness</p>' > " + dir + "/witness.html");
+    LoopbackServer server(dir);
+    const int witness = kiv_webview_create(0, recordEvent);
+    kiv_webview_set_url(witness, server.url("/witness.html").c_str());
+    ASSERT_TRUE(waitForEvent(witness, QStringLiteral("page-loaded")));
+    kiv_webview_run_js(
+        witness, "let n = 0; setInterval(() => window.kiv_send_event({n: n++}), 20);");
+
+    std::thread driver(answerDialog, std::ref(user), "^Javascript Confirm",
+        std::vector<std::string> {"key Return"});
+    kiv_webview_run_js(wv,
+        "setTimeout(() => { const r = confirm('Proceed?'); window.kiv_send_event({answer: r}); },"
+        " 10);");
+    const bool arrived = pumpUntil([&] { return !itemsOf(wv).empty(); }, 90000);
+    driver.join();
+    ASSERT_TRUE(user.found) << "no confirm dialog appeared";
+    EXPECT_TRUE(user.stillOpen) << "the dialog closed before the user answered";
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(itemsOf(wv), std::vector<std::string> {R"({"answer":true})"});
+    EXPECT_EQ(beforeDismissal, 0);
+    // The other window's items, queued while the dialog was open, are all
+    // delivered once it has closed, in order.
+    const size_t seen = itemsOf(witness).size();
+    ASSERT_TRUE(pumpUntil([&] { return itemsOf(witness).size() >= seen + 10; }));
+    const std::vector<std::string> ticks = itemsOf(witness);
+    for (size_t i = 0; i < ticks.size(); ++i)
+        ASSERT_EQ(ticks[i], "{\"n\":" + std::to_string(i) + "}");
+}
+
+TEST(PageDialogs, AlertStaysOpenUntilDismissed)
+{
+    const int wv = dialogWindow();
+    std::thread driver(
+        answerDialog, std::ref(user), "^Javascript Alert", std::vector<std::string> {"key Return"});
+    kiv_webview_run_js(wv, "alert('Hello'); window.kiv_send_event({after: 'alert'});");
+    const bool arrived = pumpUntil([&] { return !itemsOf(wv).empty(); }, 90000);
+    driver.join();
+    ASSERT_TRUE(user.found) << "no alert dialog appeared";
+    EXPECT_TRUE(user.stillOpen);
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(itemsOf(wv), std::vector<std::string> {R"({"after":"alert"})"});
+    // The page went on only once the user had dismissed the alert.
+    EXPECT_EQ(beforeDismissal, 0);
+    EXPECT_EQ(afterDismissal, 1);
+}
+
+TEST(PageDialogs, PromptReturnsWhatTheUserTyped)
+{
+    const int wv = dialogWindow();
+    std::thread driver(answerDialog, std::ref(user), "^Javascript Prompt",
+        std::vector<std::string> {"type --delay 50 'kiv typed'", "key Return"});
+    kiv_webview_run_js(wv, "window.kiv_send_event({typed: prompt('Name?', '')});");
+    const bool arrived = pumpUntil([&] { return !itemsOf(wv).empty(); }, 90000);
+    driver.join();
+    ASSERT_TRUE(user.found) << "no prompt dialog appeared";
+    EXPECT_TRUE(user.stillOpen);
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(itemsOf(wv), std::vector<std::string> {R"({"typed":"kiv typed"})"});
+}
