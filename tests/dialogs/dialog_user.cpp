@@ -103,6 +103,14 @@ void DialogUser::act(std::string title, int holdMs, std::vector<std::string> ste
         if (!gone)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+    // A dialog the answer did not close (a key that went astray, a message
+    // box the user did not expect) is cancelled, so that the test fails on
+    // its checks instead of waiting for ever.
+    for (int i = 0; i < 10 && !visibleWindows(title).empty(); ++i) {
+        run("timeout 10 xdotool windowactivate --sync " + firstLine(visibleWindows(title))
+            + " key Escape");
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
 }
 
 } // namespace dialogtest
