@@ -185,9 +185,11 @@ TEST(WindowLifecycle, EveryCallOnAClosedHandleFailsAndSendsNothing)
 
 TEST(WindowLifecycle, AWindowWithAParentIsWindowModalOverIt)
 {
-    const int parent = kiv_webview_create(0, recordEvent);
+    // Pages loaded, so that each view's renderer is in place: the window
+    // must still be modal after that.
+    const int parent = createWindowWithHtml("<p>parent</p>");
     ASSERT_EQ(kiv_webview_set_title(parent, "parent"), oke);
-    const int child = kiv_webview_create(parent, recordEvent);
+    const int child = createWindowWithHtml("<p>child</p>", parent);
     ASSERT_EQ(kiv_webview_set_title(child, "child"), oke);
     // A closed handle as parent gives an ordinary window.
     const int gone = kiv_webview_create(0, recordEvent);
