@@ -28,6 +28,17 @@ WebviewWindow::WebviewWindow(WebviewWindow *parent)
 WebviewWindow::~WebviewWindow()
 {
     failPendingCalls(QStringLiteral("the window was closed before the page answered"));
+    // A page answers its outstanding scripts (with nothing) while it is
+    // destroyed. Destroy it here, while this window and its members still
+    // exist, with its signals cut off and no central object to deliver to,
+    // so that those answers find a whole window and are ignored; left to the
+    // base class, they would reach a window already destroyed.
+    if (webView) {
+        webView->page()->disconnect(this);
+        centralObject = nullptr;
+        delete webView;
+        webView = nullptr;
+    }
 }
 
 void WebviewWindow::addView(WebViewQt *view, Kivwebview_qt *central)
