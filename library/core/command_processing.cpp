@@ -12,6 +12,21 @@
 
 namespace {
 
+// The longest window title passed on, in UTF-16 units. The window system
+// carries a title in a single request, and one far longer (megabytes) breaks
+// the display connection, which ends the process.
+constexpr qsizetype maxTitleLength = 65536;
+
+QString boundedTitle(const QString &title)
+{
+    if (title.size() <= maxTitleLength)
+        return title;
+    // Never split a surrogate pair.
+    const qsizetype cut = title.at(maxTitleLength - 1).isHighSurrogate() ? maxTitleLength - 1
+                                                                          : maxTitleLength;
+    return title.left(cut);
+}
+
 bool namesWindow(int code)
 {
     return code != cmd_quit && code != cmd_create;
@@ -123,7 +138,7 @@ void Kivwebview_qt::processCommand(Command *cmd)
         result = int(stateOf(w));
         break;
     case cmd_set_title:
-        w->setWindowTitle(arg1.toString());
+        w->setWindowTitle(boundedTitle(arg1.toString()));
         break;
     case cmd_choose_dir:
     case cmd_file_open:

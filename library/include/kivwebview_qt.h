@@ -318,7 +318,8 @@ KIVWEBVIEW_EXPORT result_t kiv_webview_show_normal(int wv);
 KIVWEBVIEW_EXPORT window_state_t kiv_webview_window_state(int wv);
 
 /**
- * Sets the title of window @p wv.
+ * Sets the title of window @p wv. A title longer than 65536 UTF-16 code units
+ * is cut to that length (the window system cannot carry much longer ones).
  * @return oke, or window_action_failed when @p wv names no open window.
  * Pumps.
  */
