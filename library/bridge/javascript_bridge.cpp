@@ -60,14 +60,42 @@ void WebviewWindow::runJs(const QString &code)
     webView->page()->runJavaScript(code, QWebEngineScript::MainWorld, {});
 }
 
+namespace {
+
+// The answer of a call whose document went away before it answered.
+QVariant pageReplacedAnswer()
+{
+    QVariantMap answer;
+    answer.insert(
+        QStringLiteral("exn"), QStringLiteral("the page was replaced before it answered"));
+    answer.insert(QStringLiteral("oke"), false);
+    answer.insert(QStringLiteral("result"), false);
+    return answer;
+}
+
+} // namespace
+
 void WebviewWindow::processJsEvents()
 {
+    // Polls and calls share one numbering. A frame answers the scripts it
+    // was given in order, so when a poll answers while a call submitted
+    // before it still waits, the poll reached another document: the call's
+    // document was replaced, and the web engine drops its answer. Such a
+    // call ends here rather than waiting for ever.
+    const quint64 pollId = ++lastCallId;
     // Answers can arrive after the window is gone; the guard keeps them
     // from touching it.
     QPointer<WebviewWindow> self(this);
-    webView->page()->runJavaScript(PageScripts::poll, [self](const QVariant &answer) {
+    webView->page()->runJavaScript(PageScripts::poll, [self, pollId](const QVariant &answer) {
         if (!self || !self->centralObject)
             return;
+        QList<quint64> lost;
+        for (auto it = self->pendingCalls.cbegin(); it != self->pendingCalls.cend(); ++it) {
+            if (it.key() < pollId)
+                lost << it.key();
+        }
+        for (quint64 callId : std::as_const(lost))
+            self->completeCall(callId, pageReplacedAnswer());
         Kivwebview_qt *central = self->centralObject;
         const int handle = self->webView->id();
         forEachPageEvent(answer.toString().toUtf8(),
@@ -111,7 +139,8 @@ void WebviewWindow::completeCall(quint64 callId, const QVariant &answer)
 {
     Command *command = pendingCalls.take(callId);
     if (!command)
-        return; // already ended: the window closed or the renderer died
+        return; // already ended: the window closed, the renderer died or the
+                // page was replaced
     // Anything that is not an object counts as an empty one; reading "oke"
     // through the subscript adds it as null when it is missing.
     QJsonObject object = QJsonValue::fromVariant(answer).toObject();
