@@ -87,6 +87,21 @@ TEST(CallJs, CodeIsAFunctionBodyThatLeavesNoNamesBehind)
     EXPECT_EQ(r.value, R"({"exn":false,"oke":true,"result":"function function"})");
 }
 
+TEST(CallJs, ASlowAnswerFromTheSameDocumentStillArrives)
+{
+    // Hundreds of polls are submitted while the page is busy; they wait
+    // behind the call, which must not be taken for lost.
+    const int wv = createWindowWithHtml("<p>slow</p>");
+    kiv_webview_run_js(wv, "window.kiv_send_event({before: 1});");
+    const CallResult r = callJs(wv,
+        "window.kiv_send_event({during: 1});"
+        "let end = Date.now() + 2000; while (Date.now() < end) {} return 'done';");
+    EXPECT_EQ(r.status, oke);
+    EXPECT_EQ(r.value, R"({"exn":false,"oke":true,"result":"done"})");
+    ASSERT_TRUE(pumpUntil([&] { return itemsOf(wv).size() >= 2; }));
+    EXPECT_EQ(itemsOf(wv), (std::vector<std::string> {R"({"before":1})", R"({"during":1})"}));
+}
+
 TEST(CallJs, UnknownOrClosedHandleGivesFalse)
 {
     const int wv = createWindowWithHtml("<p>x</p>");
@@ -210,4 +225,56 @@ TEST(CallJs, CallPendingWhenTheRendererDiesEnds)
         const std::vector<std::string> items = itemsOf(wv);
         return !items.empty() && items.back() == R"({"back":true})";
     }));
+}
+
+namespace {
+
+std::string navigationTarget;
+
+// Sends the window elsewhere when the user asks to close it.
+void navigateWhenAsked(kiv_event_t *event)
+{
+    const bool asked = std::string(event->event) == R"({"event":"can-close?"})";
+    const int wv = event->wv;
+    recordEvent(event);
+    if (asked)
+        kiv_webview_set_url(wv, navigationTarget.c_str());
+}
+
+} // namespace
+
+// The host replaces the page while a call waits for it: the engine drops
+// the old document's answer, and the call must end all the same.
+TEST(CallJs, CallPendingWhileItsPageIsReplacedEnds)
+{
+    const std::string dir = tempDir();
+    run("echo '<p>next page</p>' > " + dir + "/next.html");
+    LoopbackServer server(dir);
+    navigationTarget = server.url("/next.html");
+
+    const int wv = kiv_webview_create(0, navigateWhenAsked);
+    kiv_webview_set_title(wv, "replaced page");
+    kiv_webview_set_html(wv, "<p>busy</p>");
+    ASSERT_TRUE(waitForEvent(wv, QStringLiteral("page-loaded")));
+
+    std::atomic<bool> requested {false};
+    std::thread user([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        requested = requestClose("replaced page");
+    });
+    // The page would answer only after 60 s, but its document goes first.
+    const CallResult r = callJs(
+        wv, "let end = Date.now() + 60000; while (Date.now() < end) {} return 'too late';");
+    user.join();
+    ASSERT_TRUE(requested);
+    EXPECT_EQ(r.status, eval_js_failed);
+    const QJsonObject answer = parseObject(r.value);
+    EXPECT_EQ(answer.value("oke"), QJsonValue(false)) << r.value;
+    EXPECT_EQ(answer.value("result"), QJsonValue(false)) << r.value;
+    EXPECT_FALSE(answer.value("exn").toString().isEmpty()) << r.value;
+
+    // The new page loads and answers.
+    ASSERT_TRUE(pumpUntil([&] { return loadTexts(wv).size() >= 2; }, 30000));
+    EXPECT_EQ(callJs(wv, "return document.body.textContent.trim();").value,
+        R"({"exn":false,"oke":true,"result":"next page"})");
 }
