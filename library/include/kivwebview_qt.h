@@ -220,8 +220,9 @@ KIVWEBVIEW_EXPORT result_t kiv_webview_run_js(int wv, const char *js);
  *   - returned:  oke, {"exn":false,"oke":true,"result":VALUE};
  *   - threw:     eval_js_failed, {"exn":MESSAGE,"oke":false,"result":false};
  *   - did not compile: eval_js_failed, {"oke":null};
- *   - the window closed, or its page's renderer process ended, before the
- *     page answered: eval_js_failed, {"exn":REASON,"oke":false,"result":false};
+ *   - the window closed, its page's renderer process ended, or the page
+ *     was replaced by another one (a new URL or HTML text) before it
+ *     answered: eval_js_failed, {"exn":REASON,"oke":false,"result":false};
  *   - @p wv names no open window: eval_js_failed, "false".
  * Give it back with kiv_webview_destroy_js_result.
  * Pumps until the page answers.
