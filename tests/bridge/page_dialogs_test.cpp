@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -38,8 +39,10 @@ void answerDialog(User &user, const std::string &pattern, std::vector<std::strin
 {
     const std::string name = " --onlyvisible --name '" + pattern + "' 2>/dev/null";
     const std::string id = firstLine(capture("timeout 60 xdotool search --sync" + name));
-    if (id.empty())
+    if (id.empty()) {
+        std::fprintf(stderr, "no window matching %s appeared\n", pattern.c_str());
         return;
+    }
     user.found = true;
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const auto open
@@ -49,6 +52,8 @@ void answerDialog(User &user, const std::string &pattern, std::vector<std::strin
     for (int attempt = 0; attempt < 10 && open(); ++attempt) {
         run("timeout 10 xdotool windowactivate --sync " + id + " >/dev/null 2>&1");
         run("timeout 10 xdotool windowfocus --sync " + id + " >/dev/null 2>&1");
+        std::fprintf(stderr, "answering dialog %s (attempt %d), focus on %s\n", id.c_str(),
+            attempt + 1, firstLine(capture("xdotool getwindowfocus 2>&1")).c_str());
         for (const std::string &command : keys)
             run("xdotool " + command);
         for (int wait = 0; wait < 20 && open(); ++wait)
