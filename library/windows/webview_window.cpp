@@ -28,6 +28,11 @@ WebviewWindow::WebviewWindow(WebviewWindow *parent)
 WebviewWindow::~WebviewWindow()
 {
     failPendingCalls(QStringLiteral("the window was closed before the page answered"));
+    // The developer-tools windows are children that the base class destroys
+    // after this window's own parts are gone: their "destroyed" handlers
+    // must not run on it then.
+    for (QObject *child : children())
+        disconnect(child, &QObject::destroyed, this, nullptr);
     // A page answers its outstanding scripts (with nothing) while it is
     // destroyed. Destroy it here, while this window and its members still
     // exist, with its signals cut off and no central object to deliver to,
