@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -87,7 +88,15 @@ public:
 
 private:
     // Decodes the inside of a JSON string by hand: the toolkit's parser
-    // drops some characters (U+FEFF), which would hide a misordered key.
+    // drops U+FEFF, which would hide a misordered key.
+    // UTF-8 to UTF-16 keeping a leading U+FEFF, which fromUtf8 drops.
+    static QString utf8(const QByteArray &bytes)
+    {
+        QStringDecoder decoder(QStringDecoder::Utf8,
+            QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+        return decoder(bytes);
+    }
+
     static QString decodeString(const QByteArray &raw)
     {
         QString out;
@@ -97,7 +106,7 @@ private:
                 pending += raw[k];
                 continue;
             }
-            out += QString::fromUtf8(pending);
+            out += utf8(pending);
             pending.clear();
             const char e = k + 1 < raw.size() ? raw[++k] : 0;
             switch (e) {
@@ -127,7 +136,7 @@ private:
                 break;
             }
         }
-        return out + QString::fromUtf8(pending);
+        return out + utf8(pending);
     }
 
     bool at(char c) const { return i < t.size() && t[i] == c; }
