@@ -36,11 +36,11 @@ Kivwebview_qt::Kivwebview_qt(Kivwebview_qt **handlerRef)
     // that path for every top-level window from the start avoids the
     // recreation. (Read once, when the first window is created; a host's own
     // setting wins.)
-    if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI"))
-        qputenv("QT_WIDGETS_RHI", "1");
     if (auto *existing = qobject_cast<QApplication *>(QCoreApplication::instance())) {
         app = existing;
     } else {
+        if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI"))
+            qputenv("QT_WIDGETS_RHI", "1");
         // The web engine shares OpenGL contexts between its views.
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         app = new QApplication(argc, argv);

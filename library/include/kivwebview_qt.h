@@ -27,6 +27,13 @@
  * library's file dialogs stay open until the user answers them: the call that
  * is pumping the loop when such a dialog opens returns only after it closed.
  *
+ * Before it creates the toolkit's application object (when the host has not
+ * made one), the library sets QT_WIDGETS_RHI=1 in the process environment
+ * unless the host set it: every window then composes through the GPU path
+ * from the start. Otherwise Qt recreates a window's native window when its
+ * web view first renders, and the new one forgets the window's modality and
+ * maximised state.
+ *
  * ---------------------------------------------------------------------------
  * Callbacks
  * ---------------------------------------------------------------------------
