@@ -183,13 +183,18 @@ std::string capture(const std::string &command)
 
 std::string xWindowId(const std::string &title)
 {
-    // The library's own calls pump the loop, so the window is mapped already;
-    // xdotool's --sync waits for the window manager to show it.
-    std::string id = capture("timeout 10 xdotool search --sync --onlyvisible --name '^" + title
-        + "$' 2>/dev/null | head -n1");
-    while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
-        id.pop_back();
-    return id;
+    // Ask again and again, pumping the library in between, so that the
+    // window's own requests (title, mapping) reach the server meanwhile.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string id = capture("xdotool search --onlyvisible --name '^" + title +
+                                 "$' 2>/dev/null | head -n1");
+        while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
+            id.pop_back();
+        if (!id.empty())
+            return id;
+        kiv_webview_process_events(100);
+    }
+    return {};
 }
 
 bool requestClose(const std::string &title)
