@@ -22,7 +22,7 @@ trap cleanup EXIT
 displayfile=$(mktemp)
 Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
 started+=($!)
-for _ in $(seq 1 100); do
+for _ in $(seq 1 600); do
   [ -s "$displayfile" ] && break
   sleep 0.05
 done
@@ -37,7 +37,7 @@ export DISPLAY=":$display"
 if command -v openbox >/dev/null 2>&1; then
   openbox --sm-disable >/dev/null 2>&1 &
   started+=($!)
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 600); do
     wmctrl -m >/dev/null 2>&1 && break
     sleep 0.05
   done

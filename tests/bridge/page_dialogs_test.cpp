@@ -1,6 +1,7 @@
 // The page's own modal dialogs stay open, however many slices pass, until
 // the user answers them; the page then gets the user's answer.
 #include "bridge_test_util.h"
+#include "dialog_guard.h"
 #include "test_support.h"
 
 #include <QJsonDocument>
@@ -82,11 +83,20 @@ int dialogWindow()
     return wv;
 }
 
+// Fails the test when the guard had to cancel a dialog the user missed.
+void expectNoneLeftOpen(const DialogGuard &guard)
+{
+    EXPECT_TRUE(guard.cancelled().isEmpty())
+        << "dialogs left open and cancelled after the bound: "
+        << guard.cancelled().join(QStringLiteral(", ")).toStdString();
+}
+
 } // namespace
 
 TEST(PageDialogs, ConfirmAnsweredByTheUserReturnsTrue)
 {
     const int wv = dialogWindow();
+    DialogGuard guard;
     const std::string dir = tempDir();
     run("echo '<p>witness</p>' > " + dir + "/witness.html");
     LoopbackServer server(dir);
@@ -103,6 +113,7 @@ TEST(PageDialogs, ConfirmAnsweredByTheUserReturnsTrue)
         " 10);");
     const bool arrived = pumpUntil([&] { return !itemsOf(wv).empty(); }, 90000);
     driver.join();
+    expectNoneLeftOpen(guard);
     ASSERT_TRUE(user.found) << "no confirm dialog appeared";
     EXPECT_TRUE(user.stillOpen) << "the dialog closed before the user answered";
     ASSERT_TRUE(arrived);
@@ -120,11 +131,13 @@ TEST(PageDialogs, ConfirmAnsweredByTheUserReturnsTrue)
 TEST(PageDialogs, AlertStaysOpenUntilDismissed)
 {
     const int wv = dialogWindow();
+    DialogGuard guard;
     std::thread driver(
         answerDialog, std::ref(user), "^Javascript Alert", std::vector<std::string> {"key Return"});
     kiv_webview_run_js(wv, "alert('Hello'); window.kiv_send_event({after: 'alert'});");
     const bool arrived = pumpUntil([&] { return !itemsOf(wv).empty(); }, 90000);
     driver.join();
+    expectNoneLeftOpen(guard);
     ASSERT_TRUE(user.found) << "no alert dialog appeared";
     EXPECT_TRUE(user.stillOpen);
     ASSERT_TRUE(arrived);
@@ -137,11 +150,13 @@ TEST(PageDialogs, AlertStaysOpenUntilDismissed)
 TEST(PageDialogs, PromptReturnsWhatTheUserTyped)
 {
     const int wv = dialogWindow();
+    DialogGuard guard;
     std::thread driver(answerDialog, std::ref(user), "^Javascript Prompt",
         std::vector<std::string> {"type --delay 50 'kiv typed'", "key Return"});
     kiv_webview_run_js(wv, "window.kiv_send_event({typed: prompt('Name?', '')});");
     const bool arrived = pumpUntil([&] { return !itemsOf(wv).empty(); }, 90000);
     driver.join();
+    expectNoneLeftOpen(guard);
     ASSERT_TRUE(user.found) << "no prompt dialog appeared";
     EXPECT_TRUE(user.stillOpen);
     ASSERT_TRUE(arrived);

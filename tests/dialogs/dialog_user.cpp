@@ -2,6 +2,8 @@
 
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 using namespace kivtest;
@@ -51,6 +53,9 @@ DialogUser::DialogUser(const std::string &title, int holdMs, std::vector<std::st
 DialogUser::~DialogUser()
 {
     join();
+    if (!guard.cancelled().isEmpty())
+        ADD_FAILURE() << "dialogs left open and cancelled after the bound: "
+                      << guard.cancelled().join(QStringLiteral(", ")).toStdString();
 }
 
 void DialogUser::join()

@@ -3,6 +3,8 @@
 #ifndef KIVWEBVIEW_DIALOG_USER_H
 #define KIVWEBVIEW_DIALOG_USER_H
 
+#include "dialog_guard.h"
+
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -40,6 +42,8 @@ public:
     // How many visible windows had the dialog's title after each step (a
     // dialog's own message boxes share it). Read after join().
     const std::vector<int> &windowsAfterSteps() const { return counts; }
+    // Dialogs left open that the guard had to cancel (the user missed them).
+    QStringList cancelledByGuard() const { return guard.cancelled(); }
 
 private:
     void act(std::string title, int holdMs, std::vector<std::string> steps);
@@ -51,6 +55,9 @@ private:
     std::atomic<bool> callReturned {false};
     std::atomic<long long> held {0};
     std::vector<int> counts;
+    // Constructed first, on the test's thread: ends a dialog that the user
+    // never answers.
+    kivtest::DialogGuard guard;
     std::thread worker;
 };
 

@@ -3,6 +3,7 @@
 #include "test_support.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -23,6 +24,8 @@ void startPrivateDisplay()
     char line[32] = {};
     const bool got = fgets(line, sizeof line, pipe) != nullptr;
     // The script goes on in the background; do not wait for it.
+    if (got && std::strncmp(line, "no-window-manager", 17) == 0)
+        throw std::runtime_error("the window manager did not start on the private display");
     if (!got || std::atoi(line) < 0 || line[0] < '0' || line[0] > '9')
         throw std::runtime_error("Xvfb did not start");
     std::string number(line);
