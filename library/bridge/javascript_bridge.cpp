@@ -27,6 +27,7 @@ void Kivwebview_qt::pageLoaded(int handle, bool ok)
     // The bridge run is submitted before the host hears of the load, so
     // whatever the host runs in reaction finds the bridge in place.
     runJs(handle, PageScripts::bridge.toUtf8().constData());
+    noteLoadForExit();
     EventContainer event(QStringLiteral("page-loaded"));
     event[QStringLiteral("oke")] = ok;
     triggerEvent(handle, mkEventJson(event));
@@ -82,13 +83,23 @@ void WebviewWindow::processJsEvents()
     // before it still waits, the poll reached another document: the call's
     // document was replaced, and the web engine drops its answer. Such a
     // call ends here rather than waiting for ever.
+    if (rendererGone)
+        return; // nothing answers until the next load
+    ++pollTicks;
+    if (pollInFlight != 0 && !(loading && pollTicks - pollSentAtTick >= lostPollTicks))
+        return; // the poll that waits will take what the page has queued
     const quint64 pollId = ++lastCallId;
+    pollInFlight = pollId;
+    pollSentAtTick = pollTicks;
+    ++pollCount;
     // Answers can arrive after the window is gone; the guard keeps them
     // from touching it.
     QPointer<WebviewWindow> self(this);
     webView->page()->runJavaScript(PageScripts::poll, [self, pollId](const QVariant &answer) {
         if (!self || !self->centralObject)
             return;
+        if (self->pollInFlight == pollId)
+            self->pollInFlight = 0;
         QList<quint64> lost;
         for (auto it = self->pendingCalls.cbegin(); it != self->pendingCalls.cend(); ++it) {
             if (it.key() < pollId)
@@ -96,10 +107,26 @@ void WebviewWindow::processJsEvents()
         }
         for (quint64 callId : std::as_const(lost))
             self->completeCall(callId, pageReplacedAnswer());
-        Kivwebview_qt *central = self->centralObject;
-        const int handle = self->webView->id();
-        forEachPageEvent(answer.toString().toUtf8(),
-            [central, handle](const QByteArray &text) { central->deliverEvent(handle, text); });
+        QByteArray items = answer.toString().toUtf8();
+        if (items == "[]")
+            return; // the common case: nothing queued
+        // The answer arrives inside one of the web engine's own tasks, and
+        // the engine runs none of its tasks while one is on the stack: a
+        // callback that opened a dialog there would hold back every page's
+        // answers until the dialog closed. So the items are delivered from
+        // an event of their own, in order, in this slice or the next.
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, items = std::move(items)] {
+                if (!self || !self->centralObject)
+                    return;
+                Kivwebview_qt *central = self->centralObject;
+                const int handle = self->webView->id();
+                forEachPageEvent(items, [central, handle](const QByteArray &text) {
+                    central->deliverEvent(handle, text);
+                });
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "kivwebview_qt_class.h"
 
 #include "clock.h"
+#include "exit_shutdown.h"
 #include "failure_codes.h"
 #include "records.h"
 
@@ -23,7 +24,9 @@ std::atomic<std::thread::id> owner {};
 bool onLibraryThread()
 {
     std::call_once(ownerOnce, [] { owner.store(std::this_thread::get_id()); });
-    return owner.load() == std::this_thread::get_id();
+    // Once the process has begun to exit and the library has shut down,
+    // nothing may bring the toolkit back.
+    return owner.load() == std::this_thread::get_id() && !libraryShutDown();
 }
 
 Kivwebview_qt *central()

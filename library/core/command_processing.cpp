@@ -1,31 +1,23 @@
 // The executor of the command channel and the window registry.
 #include "kivwebview_qt_class.h"
 
+#include "../bridge/event_container.h"
+#include "../windows/served_html.h"
 #include "../windows/webview_qt.h"
 #include "../windows/webview_window.h"
 #include "command.h"
+#include "window_title.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QUrl>
 
-#include <algorithm>
-
 namespace {
 
-// The longest window title passed on, in UTF-16 units. The window system
-// carries a title in a single request, and one far longer (megabytes) breaks
-// the display connection, which ends the process.
-constexpr qsizetype maxTitleLength = 65536;
-
-QString boundedTitle(const QString &title)
-{
-    if (title.size() <= maxTitleLength)
-        return title;
-    // Never split a surrogate pair.
-    const qsizetype cut = title.at(maxTitleLength - 1).isHighSurrogate() ? maxTitleLength - 1
-                                                                          : maxTitleLength;
-    return title.left(cut);
-}
+// How long create waits for the window system to place a new window; a
+// window that is not mapped by then (no window manager answering, a window
+// hidden from its own "show" callback) is returned as it is.
+constexpr int placementBoundMs = 5000;
 
 bool namesWindow(int code)
 {
@@ -93,13 +85,14 @@ void Kivwebview_qt::processCommand(Command *cmd)
         w->view()->setUrl(QUrl(arg1.toString(), QUrl::TolerantMode));
         break;
     case cmd_set_html:
-        w->view()->setHtml(arg1.toString(), QUrl());
+        result = servedHtml->show(handle, w->view()->page(), arg1.toString().toUtf8());
         break;
     case cmd_run_js:
         w->runJs(arg1.toString());
         break;
     case cmd_open_devtools:
         w->openDevTools();
+        registerExitShutdown(firstDevTools);
         break;
     case cmd_move:
         // A visible window whose position really changes receives its move
@@ -144,6 +137,7 @@ void Kivwebview_qt::processCommand(Command *cmd)
     case cmd_file_open:
     case cmd_file_save:
         executeDialog(cmd);
+        registerExitShutdown(firstDialog);
         return;
     case cmd_set_ou_token:
         w->setOUToken(arg1.toString());
@@ -164,11 +158,16 @@ void Kivwebview_qt::createWindow(Command *cmd)
     w->addView(view, this);
     const int handle = view->id();
 
-    // However a window goes (its own close protocol, or destroyed with its
-    // parent), the registry forgets it: no handle outlives its window.
+    // However a window goes, the registry forgets it: no handle outlives its
+    // window. The close protocol has already sent "closed" and forgotten the
+    // callback; a window destroyed any other way (with a parent the host's
+    // own application object deletes) still ends its handle with "closed".
     connect(w, &QObject::destroyed, this, [this, handle] {
         windows.remove(handle);
+        if (callbacks.contains(handle))
+            triggerEvent(handle, EventContainer(QStringLiteral("closed")));
         callbacks.remove(handle);
+        servedHtml->forget(handle);
     });
 
     windows.insert(handle, w);
@@ -182,6 +181,35 @@ void Kivwebview_qt::createWindow(Command *cmd)
     cmd->done = true;
 }
 
+int Kivwebview_qt::firstChildOf(const WebviewWindow *parent) const
+{
+    int first = 0;
+    for (auto it = windows.cbegin(); it != windows.cend(); ++it) {
+        if (it.value()->parentBrowserWindow() == parent && (first == 0 || it.key() < first))
+            first = it.key();
+    }
+    return first;
+}
+
+void Kivwebview_qt::waitUntilPlaced(int handle)
+{
+    // show() only asks the window system to map the window. The window
+    // manager then places it, and a move or resize that the host makes
+    // before that can be overridden by the manager's own choice. Waiting
+    // until the window is exposed (placed and mapped) makes the host's next
+    // request the last word. Inside a callback no slice can run; the window
+    // is then placed once the callback has returned.
+    if (loopActive != 0)
+        return;
+    QDeadlineTimer deadline(placementBoundMs);
+    for (;;) {
+        WebviewWindow *w = windows.value(handle, nullptr);
+        if (!w || w->placedByWindowSystem() || deadline.hasExpired())
+            return;
+        runSlice(nullptr);
+    }
+}
+
 bool Kivwebview_qt::closeHandle(int handle, bool deferred)
 {
     WebviewWindow *w = windows.value(handle, nullptr);
@@ -190,14 +218,10 @@ bool Kivwebview_qt::closeHandle(int handle, bool deferred)
 
     // A child window is destroyed together with its parent; close each
     // registered child first, through the same protocol, so that it reports
-    // "closed" and leaves the registry before the parent goes.
-    QList<int> children;
-    for (auto it = windows.cbegin(); it != windows.cend(); ++it) {
-        if (it.value()->parentBrowserWindow() == w)
-            children << it.key();
-    }
-    std::sort(children.begin(), children.end());
-    for (int child : children)
+    // "closed" and leaves the registry before the parent goes. A child's
+    // "closed" callback may open another child of this window, so look again
+    // until none is left.
+    while (const int child = firstChildOf(w))
         closeHandle(child, deferred);
 
     windows.remove(handle);
@@ -212,4 +236,5 @@ void Kivwebview_qt::removeView(int handle)
 {
     windows.remove(handle);
     callbacks.remove(handle);
+    servedHtml->forget(handle);
 }

@@ -3,6 +3,7 @@
 
 #include "../windows/webview_window.h"
 #include "command.h"
+#include "window_title.h"
 
 #include <QFileDialog>
 #include <QJsonDocument>
@@ -93,7 +94,7 @@ void Kivwebview_qt::executeDialog(Command *cmd)
     // window and runs a nested event loop until the user answers. A slice
     // that ends meanwhile ends only its own loop, not the dialog's.
     WebviewWindow *parent = windows.value(cmd->args.value(0).toInt(), nullptr);
-    const QString title = cmd->args.value(1).toString();
+    const QString title = boundedTitle(cmd->args.value(1).toString());
     const QString dir = cmd->args.value(2).toString();
     if (cmd->code == cmd_choose_dir)
         cmd->result = chooseDirectory(parent, title, dir);

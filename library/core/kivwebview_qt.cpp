@@ -5,9 +5,11 @@
 #include "command.h"
 #include "failure_codes.h"
 #include "records.h"
+#include "../windows/served_html.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QThread>
 
 #include <cstring>
 
@@ -26,6 +28,7 @@ QString fromUtf8(const char *text)
 
 Kivwebview_qt::Kivwebview_qt(Kivwebview_qt **handlerRef)
     : handlerRef(handlerRef)
+    , ownerThread(QThread::currentThreadId())
 {
     argv[0] = applicationName;
     // Every browser window ends up composing its web view through the GPU
@@ -36,6 +39,9 @@ Kivwebview_qt::Kivwebview_qt(Kivwebview_qt **handlerRef)
     // that path for every top-level window from the start avoids the
     // recreation. (Read once, when the first window is created; a host's own
     // setting wins.)
+    // Large HTML texts are served from memory under a scheme of the
+    // library's own, which the web engine must know before it starts.
+    ServedHtml::registerScheme();
     if (auto *existing = qobject_cast<QApplication *>(QCoreApplication::instance())) {
         app = existing;
     } else {
@@ -44,6 +50,7 @@ Kivwebview_qt::Kivwebview_qt(Kivwebview_qt **handlerRef)
         // The web engine shares OpenGL contexts between its views.
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         app = new QApplication(argc, argv);
+        ownsApplication = true;
     }
     // Slices end only through our own timer or a completed command: the
     // application must not quit when its last window closes, because an
@@ -51,6 +58,7 @@ Kivwebview_qt::Kivwebview_qt(Kivwebview_qt **handlerRef)
     app->setQuitOnLastWindowClosed(false);
 
     sliceLoop = new QEventLoop(this);
+    servedHtml = new ServedHtml(this);
 
     connect(&jsPollTimer, &QTimer::timeout, this, &Kivwebview_qt::processJsEventQueues);
     jsPollTimer.start(5);
@@ -72,6 +80,16 @@ Kivwebview_qt *Kivwebview_qt::instance()
         handler->doEvents();
     }
     return handler;
+}
+
+Kivwebview_qt *Kivwebview_qt::instanceIfCreated()
+{
+    return handler;
+}
+
+bool Kivwebview_qt::onOwnerThread() const
+{
+    return QThread::currentThreadId() == ownerThread;
 }
 
 // ---------------------------------------------------------------------------
@@ -195,7 +213,10 @@ int Kivwebview_qt::kivWebViewCreate(int parent, void (*callback)(kiv_event_t *))
     Command cmd(cmd_create);
     cmd.args << parent << QVariant::fromValue(reinterpret_cast<void *>(callback));
     postAndWait(cmd);
-    return cmd.result.toInt();
+    const int handle = cmd.result.toInt();
+    waitUntilPlaced(handle);
+    registerExitShutdown(firstWindow);
+    return handle;
 }
 
 void Kivwebview_qt::kivWebViewClose(int handle)

@@ -35,6 +35,22 @@
  * maximised state.
  *
  * ---------------------------------------------------------------------------
+ * Exit
+ * ---------------------------------------------------------------------------
+ * A host may end its process at any time with windows open: return from
+ * main, call exit() (also from inside a callback), or end its interpreter
+ * (a Python script that simply ends, or calls sys.exit). The process ends
+ * with the host's own status. On the way, before any of the toolkit's
+ * globals are destroyed, the library closes every window and shuts the web
+ * engine down (its threads and its child processes). It calls no callback
+ * while doing so: the host's runtime may already be gone. From then on every
+ * function returns its failure value and does nothing.
+ * This happens when the library's thread calls exit() or returns from main,
+ * and also when the library's thread itself ends. A process ended by
+ * another thread while the library's thread still runs gets no such
+ * shutdown: end the library's thread's work first.
+ *
+ * ---------------------------------------------------------------------------
  * Callbacks
  * ---------------------------------------------------------------------------
  * Each window has one callback, given to kiv_webview_create. It receives every
@@ -55,7 +71,8 @@
  *    (kiv_webview_valid is false when it returns); the window closes, and
  *    its "closed" event arrives, as soon as the callback has returned;
  *  - every other function does its work in place and returns its usual
- *    result (the dialog functions run their dialog in place).
+ *    result (the dialog functions run their dialog in place; every window
+ *    and page event keeps arriving while it is open).
  *
  * ---------------------------------------------------------------------------
  * Threads
@@ -63,10 +80,12 @@
  * A call made from a thread other than the one that made the first call does
  * not touch the toolkit: it returns the function's failure value at once
  * (kiv_webview_create returns 0, which is never a handle; kiv_webview_valid
- * false; kiv_webview_window_state -1; kiv_webview_call_js and the dialog
- * functions a record with their failure code and a JSON text with the member
- * "error" saying why; kiv_webview_init, kiv_webview_close,
+ * false; kiv_webview_window_state -1; kiv_webview_init, kiv_webview_close,
  * kiv_webview_set_ou_token and kiv_webview_process_events do nothing).
+ * kiv_webview_call_js returns eval_js_failed with the text
+ *   {"exn":"called from a thread other than the library's thread","oke":false,"result":false}
+ * and the dialog functions return dialog_failed with the text
+ *   {"error":"called from a thread other than the library's thread"}
  * The two free functions may be called from any thread.
  *
  * ---------------------------------------------------------------------------
@@ -99,6 +118,21 @@
  *                                              the host calls kiv_webview_close
  *   {"event":"closed"}                         the window closed; the last
  *                                              event of its handle
+ *
+ * Events added to the original catalogue (a host that ignores event names it
+ * does not know sees no other change):
+ *   {"event":"renderer-gone","exit-code":N,"reason":R}
+ *                                              the page's renderer process
+ *                                              ended (R: "crashed", "killed",
+ *                                              "abnormal" or "normal"; N its
+ *                                              exit code). The page is blank
+ *                                              and answers nothing until the
+ *                                              window loads a page again
+ *                                              (kiv_webview_set_url or
+ *                                              kiv_webview_set_html): it is
+ *                                              not polled meanwhile, and
+ *                                              kiv_webview_call_js fails at
+ *                                              once with eval_js_failed.
  *
  * Pages get the global function window.kiv_send_event(obj) each time they
  * finish loading; the library collects what they send every 5 ms while the
@@ -181,14 +215,20 @@ KIVWEBVIEW_EXPORT void kiv_webview_init(void);
  *         one, never reused. Never fails on the library's thread (0 from
  *         another thread). The callback has received the window's
  *         {"event":"show"} before this returns.
+ * Returns once the window system has placed and mapped the window (waiting
+ * at most 5 seconds), so that a kiv_webview_move or kiv_webview_resize made
+ * right after it is not undone by the window manager's own placement. From
+ * inside a callback it returns at once; the window is placed once the
+ * callback has returned.
  * Pumps.
  */
 KIVWEBVIEW_EXPORT int kiv_webview_create(int parent, kiv_event_callback_t callback);
 
 /**
- * Closes window @p wv: its registered child windows close first, then the
- * window sends {"event":"closed"} (and no "hide") and goes, with its
- * developer-tools windows. kiv_webview_valid(wv) is false when this returns
+ * Closes window @p wv: its child windows close first (grandchildren before
+ * children, and also children opened meanwhile by a callback), each with its
+ * own "closed"; then the window sends {"event":"closed"} (and no "hide") and
+ * goes, with its developer-tools windows. kiv_webview_valid(wv) is false when this returns
  * and no later call reaches the window. A handle that names no open window
  * (closed, never issued) is ignored. A JavaScript call still waiting for this
  * window's page ends with eval_js_failed.
@@ -206,7 +246,18 @@ KIVWEBVIEW_EXPORT result_t kiv_webview_set_url(int wv, const char *url);
 
 /**
  * Shows the HTML text @p html in window @p wv, with no base URL.
- * @return oke, or set_html_failed when @p wv names no open window.
+ * Any size that fits in memory shows. The web engine takes a page as a
+ * percent-encoded data URL of at most 2 MiB (every byte but the letters,
+ * digits and - . _ ~ takes three characters there); a text that fits is
+ * shown that way, as a data: document. A larger text is served to the window
+ * from memory instead, under a URL of the library's own scheme
+ * (kiv-html:HANDLE/N); the window keeps the text until it shows another page
+ * or closes, so that a reload finds it. Neither kind of page may load local
+ * files (file: URLs), and neither is a secure context.
+ * @return oke, or set_html_failed when @p wv names no open window, or when
+ *         the text is too large for a data URL and the library could not
+ *         register its scheme (the host started the web engine itself before
+ *         its first call of this library).
  * Pumps.
  */
 KIVWEBVIEW_EXPORT result_t kiv_webview_set_html(int wv, const char *html);
@@ -336,7 +387,9 @@ KIVWEBVIEW_EXPORT result_t kiv_webview_set_title(int wv, const char *title);
 /**
  * Asks the user for an existing directory in a dialog that is modal to
  * window @p wv, and waits until the user accepts or cancels it.
- * @param title dialog title ("" lets the toolkit choose)
+ * @param title dialog title ("" lets the toolkit choose); one longer than
+ *              65536 UTF-16 code units is cut to that length, as window
+ *              titles are
  * @param dir   start directory ("" lets the toolkit choose)
  * @return a record that is never NULL:
  *   - chosen:    oke, {"dir":PATH,"state":"choosen"};

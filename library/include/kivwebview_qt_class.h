@@ -21,6 +21,7 @@ class WebviewWindow;
 class EventContainer;
 struct Command;
 class CommandEvent;
+class ServedHtml;
 
 class KIVWEBVIEW_EXPORT Kivwebview_qt : public QObject
 {
@@ -106,7 +107,28 @@ private:
     // Removes a handle (and its registered children first) from the window
     // table and closes the window, at once or once the loop runs again.
     bool closeHandle(int handle, bool deferred);
+    // The lowest handle of a registered child window of parent, or 0.
+    int firstChildOf(const WebviewWindow *parent) const;
     void createWindow(Command *cmd);
+    // Runs slices until the window system has placed and mapped the new
+    // window, so that a move or resize made next is not undone by the
+    // window manager's own placement.
+    void waitUntilPlaced(int handle);
+    // Closes every window and shuts the web engine down without calling
+    // any host callback; run by the exit handler.
+    void shutDownForExit();
+    static void shutDownAtThreadExit(void *);
+    static void registerAtThreadExit();
+    // The first times at which the toolkit creates globals of its own.
+    enum ExitMilestone : unsigned {
+        firstWindow = 1,
+        firstDevTools = 2,
+        firstDialog = 4,
+    };
+    void registerExitShutdown(ExitMilestone milestone);
+    void noteLoadForExit();
+    static Kivwebview_qt *instanceIfCreated();
+    bool onOwnerThread() const;
     void executeDialog(Command *cmd);
     kiv_js_result_t *dialogRecord(
         int code, int handle, const char *title, const char *dir, const char *filter);
@@ -124,6 +146,11 @@ private:
 
     QEventLoop *sliceLoop = nullptr;
     const Command *sliceAwaits = nullptr;
+    ServedHtml *servedHtml = nullptr;
+    Qt::HANDLE ownerThread = nullptr;
+    bool ownsApplication = false;
+    unsigned exitMilestonesSeen = 0;
+    quint64 loadsSeen = 0;
 };
 
 #endif // KIVWEBVIEW_QT_CLASS_H

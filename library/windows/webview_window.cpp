@@ -10,6 +10,7 @@
 #include <QResizeEvent>
 #include <QSslCertificate>
 #include <QWebEnginePage>
+#include <QWindow>
 
 WebviewWindow::WebviewWindow(WebviewWindow *parent)
     : QMainWindow(parent)
@@ -53,24 +54,59 @@ void WebviewWindow::addView(WebViewQt *view, Kivwebview_qt *central)
     setCentralWidget(view);
 
     QWebEnginePage *page = view->page();
-    connect(page, &QWebEnginePage::loadFinished, this,
-        [this](bool ok) { centralObject->pageLoaded(webView->id(), ok); });
-    connect(page, &QWebEnginePage::loadStarted, this, [this] {
-        rendererGone = false;
-        centralObject->onPageLoad(webView->id());
-    });
-    connect(page, &QWebEnginePage::renderProcessTerminated, this, [this] {
-        rendererGone = true;
-        failPendingCalls(
-            QStringLiteral("the page's renderer process ended before the page answered"));
-    });
+    connect(page, &QWebEnginePage::loadFinished, this, &WebviewWindow::loadFinished);
+    connect(page, &QWebEnginePage::loadStarted, this, &WebviewWindow::loadStarted);
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+        [this](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+            rendererTerminated(status, exitCode);
+        });
     connect(page, &QWebEnginePage::certificateError, this, &WebviewWindow::handleCertificate);
+}
+
+void WebviewWindow::loadStarted()
+{
+    // A new document: a poll sent to the old one may never be answered, and
+    // a new load brings a new renderer process when the old one is gone.
+    loading = true;
+    pollInFlight = 0;
+    rendererGone = false;
+    centralObject->onPageLoad(webView->id());
+}
+
+void WebviewWindow::loadFinished(bool ok)
+{
+    loading = false;
+    pollInFlight = 0;
+    centralObject->pageLoaded(webView->id(), ok);
+}
+
+void WebviewWindow::rendererTerminated(int status, int exitCode)
+{
+    // Nothing answers in this page until its next load: stop polling it, end
+    // the calls that wait for it, and tell the host.
+    rendererGone = true;
+    pollInFlight = 0;
+    failPendingCalls(QStringLiteral("the page's renderer process ended before the page answered"));
+    static const char *const reasons[] = {"normal", "abnormal", "crashed", "killed"};
+    EventContainer event(QStringLiteral("renderer-gone"));
+    event[QStringLiteral("reason")] = QString::fromLatin1(
+        status >= 0 && status < 4 ? reasons[status] : "abnormal");
+    event[QStringLiteral("exit-code")] = exitCode;
+    send(event);
 }
 
 void WebviewWindow::send(const EventContainer &event)
 {
     if (centralObject && webView)
         centralObject->triggerEvent(webView->id(), event);
+}
+
+bool WebviewWindow::placedByWindowSystem() const
+{
+    if (!isVisible() || isMinimized())
+        return true;
+    const QWindow *native = windowHandle();
+    return native && native->isExposed();
 }
 
 void WebviewWindow::closeView()

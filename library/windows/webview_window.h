@@ -30,12 +30,20 @@ public:
     // the registry and deletes itself (with its developer tools) later.
     void closeView();
     bool windowCreated() const { return created; }
+    // True once the window system has mapped the window where its manager
+    // placed it, or when there is nothing to wait for (hidden, minimised).
+    bool placedByWindowSystem() const;
     int moveCount() const { return moveCounter; }
     int resizeCount() const { return resizeCounter; }
 
     void setOUToken(const QString &token) { ouToken = token; }
     void openDevTools();
     QMainWindow *devTools() const { return devToolsWindow; }
+
+    // How many polls of the page's queue have been started, and the call
+    // number of the one that waits for the page (0: none).
+    quint64 pollsStarted() const { return pollCount; }
+    quint64 pollWaiting() const { return pollInFlight; }
 
     // Runs code in the page's main world, asking for no result.
     void runJs(const QString &code);
@@ -61,6 +69,9 @@ private slots:
 
 private:
     void send(const EventContainer &event);
+    void loadStarted();
+    void loadFinished(bool ok);
+    void rendererTerminated(int status, int exitCode);
     void completeCall(quint64 callId, const QVariant &answer);
     void failPendingCalls(const QString &reason);
 
@@ -85,6 +96,17 @@ private:
     quint64 lastCallId = 0;
     // The page's renderer process has ended and no new load has started.
     bool rendererGone = false;
+
+    // The poll of the page's queue: at most one waits for the page at a
+    // time, since the next one would take whatever the first leaves. A load
+    // may drop the document a poll went to, with its answer; while a load
+    // runs, a poll that waited for lostPollTicks turns counts as lost.
+    quint64 pollInFlight = 0; // its call number, 0 when none waits
+    quint64 pollCount = 0;
+    quint64 pollTicks = 0;
+    quint64 pollSentAtTick = 0;
+    bool loading = false;
+    static constexpr quint64 lostPollTicks = 20;
 };
 
 #endif // KIVWEBVIEW_WEBVIEW_WINDOW_H
