@@ -255,6 +255,23 @@ TEST(DirectoryDialog, CancelReportsTheStartDirectoryAsPassed)
     }
 }
 
+// A title far too long for the window system (megabytes would break the
+// display connection and end the process) is cut, as window titles are.
+TEST(DirectoryDialog, AHugeTitleIsCutAndTheDialogWorks)
+{
+    const std::string dir = tempDir();
+    const int wv = browserWindow();
+    const std::string title = "Huge title " + std::string(20u << 20, 'x');
+    DialogUser user(title.substr(0, 65536), holdMs, {"key Escape"});
+    const Answer answer
+        = ask([&] { return kiv_webview_choose_dir(wv, title.c_str(), dir.c_str()); });
+    user.join();
+    EXPECT_ANSWERED_BY_USER(user, answer);
+    EXPECT_EQ(answer.status, oke);
+    EXPECT_EQ(answer.value, dirText(dir, "canceled"));
+    EXPECT_TRUE(kiv_webview_valid(wv));
+}
+
 TEST(DirectoryDialog, NonAsciiPathsArriveAsUtf8)
 {
     const std::string dir = tempDir();
@@ -369,6 +386,18 @@ void askFromCallback(kiv_event_t *event)
     inCallback.asked = true;
 }
 
+// Counts another page's ticks that arrive while the user looks at the
+// dialog opened from a page event's callback.
+const DialogUser *tickWatcher = nullptr;
+int ticksWhileShowing = 0;
+void countTicks(kiv_event_t *event)
+{
+    if (tickWatcher && tickWatcher->dialogShowing()
+        && std::string(event->event).find("\"tick\"") != std::string::npos)
+        ++ticksWhileShowing;
+    recordEvent(event);
+}
+
 // Closes the window from inside the callback, once the user is looking at
 // its dialog.
 const DialogUser *watcher = nullptr;
@@ -391,10 +420,21 @@ TEST(FileDialogs, DialogOpenedFromACallbackRunsInPlace)
     kiv_webview_set_html(inCallback.wv, "<p>page</p>");
     ASSERT_TRUE(waitForEvent(inCallback.wv, QStringLiteral("page-loaded")));
 
+    // Another page keeps sending events all along.
+    const int witness = kiv_webview_create(0, countTicks);
+    kiv_webview_set_html(witness, "<p>witness</p>");
+    ASSERT_TRUE(waitForEvent(witness, QStringLiteral("page-loaded")));
+    kiv_webview_run_js(witness, "setInterval(() => window.kiv_send_event({tick: 1}), 50);");
+
     DialogUser user("Asked by the page", holdMs, {typed("a.txt"), "key Return"});
+    tickWatcher = &user;
     kiv_webview_run_js(inCallback.wv, "window.kiv_send_event({ask: 1});");
     ASSERT_TRUE(pumpUntil([] { return inCallback.asked; }, 90000));
+    tickWatcher = nullptr;
     user.join();
+    // A dialog opened from a page event's callback holds back no page's
+    // events while it is open.
+    EXPECT_GT(ticksWhileShowing, 5);
     EXPECT_ANSWERED_BY_USER(user, inCallback.answer);
     EXPECT_EQ(inCallback.answer.status, oke);
     EXPECT_EQ(

@@ -172,3 +172,73 @@ TEST(WindowGeometry, APositionMovedByTheWindowManagerRestoresExactly)
         << "reported (" << x << "," << y << ") but moving there moved the window to "
         << eventsOf(wv).back();
 }
+
+namespace {
+
+struct Placement
+{
+    int wv, x, y, w, h;
+};
+
+// The last "move" and "resize" of a window equal what the host asked for.
+bool endedWhereAsked(const Placement &p)
+{
+    const auto moves = eventsNamed(p.wv, QStringLiteral("move"));
+    const auto resizes = eventsNamed(p.wv, QStringLiteral("resize"));
+    return !moves.empty() && !resizes.empty() && moves.back().value("x").toInt() == p.x
+        && moves.back().value("y").toInt() == p.y && resizes.back().value("w").toInt() == p.w
+        && resizes.back().value("h").toInt() == p.h;
+}
+
+std::string describe(const Placement &p)
+{
+    const auto moves = eventsNamed(p.wv, QStringLiteral("move"));
+    const auto resizes = eventsNamed(p.wv, QStringLiteral("resize"));
+    std::string text = "window " + std::to_string(p.wv) + " asked for (" + std::to_string(p.x)
+        + "," + std::to_string(p.y) + ") " + std::to_string(p.w) + "x" + std::to_string(p.h)
+        + ", last reported ";
+    text += moves.empty() ? std::string("no move")
+                          : "(" + std::to_string(moves.back().value("x").toInt()) + ","
+            + std::to_string(moves.back().value("y").toInt()) + ")";
+    text += resizes.empty() ? std::string(" no resize")
+                            : " " + std::to_string(resizes.back().value("w").toInt()) + "x"
+            + std::to_string(resizes.back().value("h").toInt());
+    return text;
+}
+
+} // namespace
+
+// The window manager places a new window when it maps it; a move or resize
+// made right after creation must not be undone by that placement. Fifty
+// windows, each moved and resized as soon as it is created, in batches of
+// ten open at once.
+TEST(WindowGeometry, MoveAndResizeRightAfterCreateStick)
+{
+    int trial = 0;
+    std::vector<std::string> misplaced;
+    for (int batch = 0; batch < 5; ++batch) {
+        std::vector<Placement> placements;
+        for (int i = 0; i < 10; ++i, ++trial) {
+            Placement p {0, 40 + 17 * trial, 30 + 11 * trial, 320 + 3 * trial, 240 + 2 * trial};
+            p.wv = kiv_webview_create(0, recordEvent);
+            ASSERT_EQ(kiv_webview_move(p.wv, p.x, p.y), oke);
+            ASSERT_EQ(kiv_webview_resize(p.wv, p.w, p.h), oke);
+            placements.push_back(p);
+        }
+        // The debounced notifications report where each window ended; a
+        // late placement would show as a later "move".
+        pumpUntil(
+            [&] {
+                return std::all_of(placements.begin(), placements.end(), endedWhereAsked);
+            },
+            20000);
+        pumpFor(700);
+        for (const Placement &p : placements) {
+            if (!endedWhereAsked(p))
+                misplaced.push_back(describe(p));
+            kiv_webview_close(p.wv);
+        }
+    }
+    EXPECT_TRUE(misplaced.empty()) << misplaced.size() << " of 50 misplaced, first: "
+                                   << misplaced.front();
+}

@@ -265,3 +265,57 @@ TEST(WindowLifecycle, ClosingAParentClosesItsChildrenFirst)
     EXPECT_TRUE(waitForEvent(other, QStringLiteral("page-loaded")));
     EXPECT_EQ(kiv_webview_create(other, recordEvent), 6);
 }
+
+namespace {
+
+int familyParent = 0;
+std::vector<int> openedWhileClosing;
+
+// Records the event; when a child of familyParent reports "closed", opens
+// another child of familyParent from inside the callback, once per child, as
+// a host that replaces a closed dialog would.
+void reopenChildWhenClosed(kiv_event_t *event)
+{
+    const bool closed = std::string(event->event) == R"({"event":"closed"})";
+    const int wv = event->wv;
+    recordEvent(event);
+    if (closed && wv != familyParent && openedWhileClosing.size() < 3
+        && std::find(openedWhileClosing.begin(), openedWhileClosing.end(), wv)
+            == openedWhileClosing.end())
+        openedWhileClosing.push_back(kiv_webview_create(familyParent, reopenChildWhenClosed));
+}
+
+} // namespace
+
+// A child opened while its parent closes (from another child's "closed"
+// callback) is closed with the family and sends its own "closed" too: no
+// handle leaves the registry without it.
+TEST(WindowLifecycle, ChildrenOpenedWhileTheirParentClosesAreClosedWithIt)
+{
+    familyParent = kiv_webview_create(0, reopenChildWhenClosed);
+    const int child = kiv_webview_create(familyParent, reopenChildWhenClosed);
+    const int grandchild = kiv_webview_create(child, reopenChildWhenClosed);
+    settle();
+
+    kiv_webview_close(familyParent);
+    pumpFor(500);
+
+    ASSERT_FALSE(openedWhileClosing.empty());
+    std::vector<int> family = {familyParent, child, grandchild};
+    family.insert(family.end(), openedWhileClosing.begin(), openedWhileClosing.end());
+    std::vector<int> closedOrder;
+    for (const RecordedEvent &e : events())
+        if (e.json == R"({"event":"closed"})")
+            closedOrder.push_back(e.wv);
+    for (int wv : family) {
+        SCOPED_TRACE("handle " + std::to_string(wv));
+        EXPECT_FALSE(kiv_webview_valid(wv));
+        ASSERT_FALSE(eventsOf(wv).empty());
+        EXPECT_EQ(eventsOf(wv).back(), R"({"event":"closed"})");
+        EXPECT_EQ(std::count(closedOrder.begin(), closedOrder.end(), wv), 1);
+    }
+    // The parent's "closed" comes last, after every child's.
+    ASSERT_FALSE(closedOrder.empty());
+    EXPECT_EQ(closedOrder.back(), familyParent);
+    EXPECT_EQ(browserWindowCount(), 0) << "a window outlived its closed handle";
+}

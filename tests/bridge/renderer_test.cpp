@@ -1,0 +1,94 @@
+// A page whose renderer process dies: the host is told, nothing is polled
+// until the next load, and the next load brings the page back. Linked with
+// the library's internals to see the polls themselves.
+#include "bridge_test_util.h"
+#include "test_support.h"
+
+#include "windows/webview_window.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+using namespace kivtest;
+using namespace bridgetest;
+
+namespace {
+
+WebviewWindow *browserWindowTitled(const QString &title)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *window = qobject_cast<WebviewWindow *>(w); window && w->windowTitle() == title)
+            return window;
+    return nullptr;
+}
+
+void pumpFor(int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end)
+        kiv_webview_process_events(5);
+}
+
+} // namespace
+
+TEST(DeadRenderer, TheHostIsToldAndThePageIsNotPolledUntilItsNextLoad)
+{
+    const int wv = createWindowWithHtml("<p>doomed</p>");
+    kiv_webview_set_title(wv, "doomed");
+    WebviewWindow *window = browserWindowTitled(QStringLiteral("doomed"));
+    ASSERT_NE(window, nullptr);
+    const long long renderer = renderProcessOf("doomed");
+    ASSERT_GT(renderer, 0);
+
+    kill(static_cast<pid_t>(renderer), SIGKILL);
+    ASSERT_TRUE(waitForEvent(wv, QStringLiteral("renderer-gone")));
+    const QJsonObject gone = eventsNamed(wv, QStringLiteral("renderer-gone")).front();
+    EXPECT_EQ(gone.value("reason").toString(), QStringLiteral("killed"));
+    EXPECT_TRUE(gone.value("exit-code").isDouble());
+    EXPECT_EQ(gone.keys(), (QStringList {"event", "exit-code", "reason"}));
+
+    // Nothing would answer a poll: none is started, however long the host
+    // pumps, so nothing piles up.
+    const quint64 polls = window->pollsStarted();
+    pumpFor(1000);
+    EXPECT_EQ(window->pollsStarted(), polls);
+    EXPECT_TRUE(kiv_webview_valid(wv));
+
+    // The next page brings polling and the page's events back.
+    const size_t loads = loadTexts(wv).size();
+    ASSERT_EQ(kiv_webview_set_html(wv, "<p>again</p>"), oke);
+    ASSERT_TRUE(pumpUntil([&] { return loadTexts(wv).size() > loads; }));
+    EXPECT_EQ(loadTexts(wv).back(), R"({"event":"page-loaded","oke":true})");
+    kiv_webview_run_js(wv, "window.kiv_send_event({back: true});");
+    EXPECT_TRUE(pumpUntil([&] { return !itemsOf(wv).empty(); }));
+    EXPECT_EQ(itemsOf(wv), std::vector<std::string> {R"({"back":true})"});
+    EXPECT_GT(window->pollsStarted(), polls);
+}
+
+// While the page is busy, the poll that waits for it will take whatever it
+// queues: no second poll is started meanwhile, and none waits afterwards.
+TEST(Polling, ABusyPageHasOnePollWaitingForIt)
+{
+    const int wv = createWindowWithHtml("<p>busy</p>");
+    kiv_webview_set_title(wv, "busy");
+    WebviewWindow *window = browserWindowTitled(QStringLiteral("busy"));
+    ASSERT_NE(window, nullptr);
+    pumpFor(200);
+
+    kiv_webview_run_js(wv,
+        "const end = Date.now() + 1500; while (Date.now() < end) {}"
+        " window.kiv_send_event({done: true});");
+    pumpFor(300);
+    const quint64 polls = window->pollsStarted();
+    EXPECT_NE(window->pollWaiting(), 0u) << "no poll waits for the busy page";
+    pumpFor(800);
+    EXPECT_EQ(window->pollsStarted(), polls) << "a poll was started while another waited";
+
+    ASSERT_TRUE(pumpUntil([&] { return !itemsOf(wv).empty(); }));
+    EXPECT_EQ(itemsOf(wv), std::vector<std::string> {R"({"done":true})"});
+}
