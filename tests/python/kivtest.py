@@ -1,6 +1,7 @@
 """Helpers for the tests of the Python package: run inside each test's own
 process, on its own display."""
 
+import logging
 import os
 import subprocess
 import threading
@@ -31,6 +32,29 @@ class Recorder:
         assert kivwebview.run_until(lambda: len(self.named(name)) >= count, timeout), \
             f"no {name!r} event (#{count}) within {timeout} s; got {self.names()}"
         return self.named(name)
+
+
+class Captured(logging.Handler):
+    """Keeps the records logged on the package's logger."""
+
+    def __init__(self) -> None:
+        super().__init__(logging.DEBUG)
+        self.records: List[logging.LogRecord] = []
+
+    def emit(self, record: logging.LogRecord) -> None:
+        self.records.append(record)
+
+    def warnings(self) -> List[str]:
+        return [r.getMessage() for r in self.records if r.levelno >= logging.WARNING]
+
+
+def capture_log() -> Captured:
+    """Starts keeping every record of the ``kivwebview`` logger."""
+    captured = Captured()
+    logger = logging.getLogger("kivwebview")
+    logger.addHandler(captured)
+    logger.setLevel(logging.DEBUG)
+    return captured
 
 
 def window_with_html(html: str, **kwargs: Any):
@@ -103,11 +127,25 @@ def in_thread(function: Callable[[], Any]) -> threading.Thread:
     return thread
 
 
-def request_close(title: str) -> bool:
+def managed_windows() -> List[int]:
+    """The windows the window manager manages (its client list)."""
+    out = subprocess.run(["wmctrl", "-l"], capture_output=True, text=True).stdout
+    return [int(line.split()[0], 16) for line in out.splitlines() if line.strip()]
+
+
+def request_close(title: str, timeout: float = TIMEOUT) -> bool:
     """Asks the window manager to close the window titled ``title``, as its
-    close button would."""
+    close button would. The request goes out once the window manager has
+    taken the window in: before that it would ignore it."""
     window = find_window(title)
-    return window is not None and subprocess.run(["wmctrl", "-i", "-c", window]).returncode == 0
+    if window is None:
+        return False
+    deadline = time.monotonic() + timeout
+    while int(window) not in managed_windows():
+        if time.monotonic() >= deadline:
+            return False
+        time.sleep(0.05)
+    return subprocess.run(["wmctrl", "-i", "-c", window]).returncode == 0
 
 
 def library_path() -> str:
