@@ -27,6 +27,9 @@ from .errors import ReentrancyError
 #: gets its turn, in milliseconds: the longest that a ready coroutine waits.
 DEFAULT_STEP_MS = 4
 
+#: Turns of the asyncio loop between two steps.
+YIELDS = 3
+
 
 class _Turns:
     """Which coroutine pumps for one asyncio loop, and the futures of the
@@ -82,7 +85,11 @@ async def pump_until(done: Callable[[], Any], step_ms: float = DEFAULT_STEP_MS,
                     turns.step_done()
                 if done():
                     return
-                await asyncio.sleep(0)
+                # A wake-up in asyncio often takes a few hops through the
+                # loop's queue (a timer or a socket sets a future, which
+                # schedules its task): let a few run before the next step.
+                for _ in range(YIELDS):
+                    await asyncio.sleep(0)
             else:
                 if done():
                     return
