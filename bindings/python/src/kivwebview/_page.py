@@ -103,6 +103,13 @@ def launch_script(call_id: int, js: str) -> str:
             + f"return {_STATE}.launch({int(call_id)}, async function () {{\n{js}\n}});")
 
 
+def take_script(call_id: int) -> str:
+    """The body for ``kiv_webview_call_js`` that returns the outcome of the
+    awaitable call ``call_id`` as JSON text when it has settled, else null
+    (the page then sends it when it settles)."""
+    return f"const state = {_STATE}; return state ? state.take({int(call_id)}) : null;"
+
+
 def answer_value(value: Any) -> str:
     """A successful answer as JSON text; raises TypeError or ValueError when
     ``value`` cannot be written as JSON."""

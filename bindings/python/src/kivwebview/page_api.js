@@ -69,8 +69,22 @@
             }
         };
 
-        // An awaitable call from the host: runs `body` (an async function),
-        // sends its outcome back later, and returns this document's id now.
+        // An awaitable call from the host: runs `body` (an async function)
+        // and returns this document's id at once. The host then takes the
+        // outcome with state.take when the body has settled by then (it
+        // awaited nothing that takes time); otherwise the outcome is sent
+        // when it settles.
+        state.outcomes = new Map();
+        state.sendLater = new Set();
+        state.take = function (id) {
+            var text = state.outcomes.get(id);
+            if (text === undefined) {
+                state.sendLater.add(id);
+                return null;
+            }
+            state.outcomes.delete(id);
+            return text;
+        };
         state.launch = function (id, body) {
             var settle = function (outcome) {
                 var text;
@@ -82,7 +96,10 @@
                         error: "the result cannot be sent as JSON: " + String(error && error.message)
                     });
                 }
-                state.send({ js: id, reply: text });
+                if (state.sendLater.delete(id))
+                    state.send({ js: id, reply: text });
+                else
+                    state.outcomes.set(id, text);
             };
             new Promise(function (resolve) { resolve(body()); }).then(
                 function (value) { settle({ ok: true, value: value }); },

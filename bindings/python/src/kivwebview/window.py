@@ -422,17 +422,21 @@ class Window:
                 return
             if script_call.doc is not None and script_call.doc != doc:
                 return
-            try:
-                outcome = json.loads(reply)
-            except ValueError:
-                outcome = None
-            if not isinstance(outcome, dict):
-                self._fail_script_call(script_call, "the page's answer was not JSON")
-            elif outcome.get("ok") is True:
-                value = outcome.get("value")
-                script_call.settle(lambda future: future.set_result(value))
-            else:
-                self._fail_script_call(script_call, str(outcome.get("error")))
+            self._settle_script_call(script_call, reply)
+
+    def _settle_script_call(self, call: _ScriptCall, reply: str) -> None:
+        # reply: the page's JSON text {"ok":true,"value":V} or {"ok":false,"error":M}
+        try:
+            outcome = json.loads(reply)
+        except ValueError:
+            outcome = None
+        if not isinstance(outcome, dict):
+            self._fail_script_call(call, "the page's answer was not JSON")
+        elif outcome.get("ok") is True:
+            value = outcome.get("value")
+            call.settle(lambda future: future.set_result(value))
+        else:
+            self._fail_script_call(call, str(outcome.get("error")))
 
     def _fail_script_call(self, call: _ScriptCall, reason: str) -> None:
         text = json.dumps({"exn": reason, "oke": False, "result": False},
@@ -646,12 +650,14 @@ class Window:
         an ``async`` function in the page, so the script may ``await``
         promises, and returns what it returned, decoded from JSON.
 
-        The script is started at once; while it runs, the asyncio loop goes
-        on, and the library is pumped by whichever coroutine waits for it
-        (this one when nothing else, such as :func:`run_async`, does). The
-        answer comes back as data through the page's event queue; no
-        library loop runs nested inside an event handler or inside this
-        coroutine while the page computes.
+        The script is started at once, with a short call like
+        :meth:`call_js`, and its outcome taken with another when it has
+        settled by then (it awaited nothing slow). Otherwise the asyncio loop
+        goes on while the page works: the library is pumped by whichever
+        coroutine waits for it (this one when nothing else, such as
+        :func:`run_async`, does), and the outcome comes back as data through
+        the page's event queue. No library loop runs nested inside an event
+        handler, nor inside this coroutine while the page works.
 
         Raises:
             JavaScriptError: the script threw or rejected (``exn`` holds the
@@ -676,7 +682,15 @@ class Window:
             if answer.code != ResultCode.oke:
                 raise JavaScriptError(self._handle, answer.code, answer.text, data)
             call.doc = _page.valid_document(data.get("result"))
-            await pump_until(call.future.done, function="call_js_async")
+            # A script that awaited nothing slow has settled by now: take its
+            # outcome at once. Otherwise the page sends it when it settles.
+            taken = self.call_js_raw(_page.take_script(call_id))
+            if taken.code == ResultCode.oke:
+                text = json.loads(taken.text).get("result")
+                if isinstance(text, str):
+                    self._settle_script_call(call, text)
+            if not call.future.done():
+                await pump_until(call.future.done, function="call_js_async")
             return call.future.result()
         finally:
             self._script_calls.pop(call_id, None)
