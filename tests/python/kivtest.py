@@ -88,8 +88,9 @@ def find_window(title: str, timeout: int = TIMEOUT) -> Optional[str]:
 class User(threading.Thread):
     """A user at the display: waits for the window titled ``title``, keeps it
     open ``hold`` seconds, activates it and does each step (an xdotool
-    command line as a list, e.g. ["key", "Escape"]), then waits for it to go.
-    Runs while the test's thread is blocked in a library call."""
+    command line as a list, e.g. ["key", "Escape"]), then waits for it to go;
+    a dialog still open then is cancelled with Escape (``cancelled``). Runs
+    while the test's thread is blocked in a library call."""
 
     def __init__(self, title: str, steps: List[List[str]], hold: float = 1.0) -> None:
         super().__init__(daemon=True)
@@ -98,6 +99,7 @@ class User(threading.Thread):
         self.hold = hold
         self.found = False
         self.gone = False
+        self.cancelled = False  # the answer left the dialog open: Escape closed it
         self.start()
 
     def run(self) -> None:
@@ -115,6 +117,17 @@ class User(threading.Thread):
                 self.gone = True
                 return
             time.sleep(0.1)
+        # A dialog the answer did not close (a key that went astray) is
+        # cancelled, so that the test fails on its checks instead of
+        # waiting for ever in the call that shows the dialog.
+        for _ in range(10):
+            left = visible_windows(self.title)
+            if not left:
+                return
+            self.cancelled = True
+            subprocess.run(["timeout", "10", "xdotool", "windowactivate", "--sync", left[0],
+                            "key", "Escape"], capture_output=True)
+            time.sleep(0.5)
 
     def finish(self) -> None:
         self.join(TIMEOUT)
