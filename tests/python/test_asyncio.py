@@ -108,6 +108,11 @@ def test_call_js_async_awaits_the_page_and_reports_failures():
         assert await window.call_js_async("let x = 1;") is None
         assert await window.call_js_async("return ['é\u2028', {a: [1, null]}];") \
             == ["é\u2028", {"a": [1, None]}]
+        # The outcome travels as JSON text: even a lone surrogate comes back
+        # as it was, whether the script settled at once or later.
+        assert await window.call_js_async("return 'a\\ud800b';") == "a\ud800b"
+        assert await window.call_js_async(
+            "return await new Promise(r => setTimeout(() => r('\\udfff'), 20));") == "\udfff"
         # Several at once, each answered on its own; with run_async running.
         stop = []
         pumping = asyncio.create_task(kivwebview.run_async(lambda: stop))

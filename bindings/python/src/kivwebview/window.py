@@ -468,14 +468,15 @@ class Window:
 
         After every "page-loaded" (before the handlers run), and at once when
         a page is loaded already, the page gets ``window.kiv.api`` with every
-        exposed name, and a ``kiv-api-ready`` event on ``window``. An
-        existing ``window.kiv`` object keeps its other members.
+        exposed name, and a ``kiv-api-ready`` event on ``window``: a script
+        that runs while the page loads waits for that event. An existing
+        ``window.kiv`` object keeps its other members.
 
         A page's call travels as JSON: the function gets the page's arguments
         decoded (``undefined`` becomes None). It runs outside every event
         handler, where it may call any function of the package, including
         :meth:`call_js` and the dialogs. Calls run in the order they arrived,
-        one at a time. What the function returns (JSON-encodable) resolves
+        one at a time (across all windows). What the function returns (JSON-encodable) resolves
         the promise; an exception rejects it with an ``Error`` whose
         ``name`` is the exception's type and whose ``message`` is its text.
         A function that returns an awaitable (an ``async def`` function) runs
