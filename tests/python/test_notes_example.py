@@ -23,7 +23,7 @@ NOTES = os.path.join(ROOT, "examples", "python", "notes", "notes.py")
 # them at fixed positions).
 TEXT = (400, 300)
 OPEN, SAVE = (60, 20), (170, 20)
-ASK_SAVE, ASK_DISCARD, ASK_CANCEL = (85, 20), (245, 20), (405, 20)
+ASK_SAVE, ASK_DISCARD, ASK_CANCEL = (95, 20), (275, 20), (455, 20)
 
 
 class App:
