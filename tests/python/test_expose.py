@@ -8,7 +8,7 @@ import threading
 import kivwebview
 from kivwebview import _page
 
-from kivtest import Recorder, capture_log, window_with_html
+from kivtest import Recorder, capture_log
 
 def page_sent(recorder, key):
     """Waits for the page to send an item with ``key``; returns its value."""

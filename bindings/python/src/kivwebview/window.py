@@ -143,6 +143,14 @@ def _take(lib: Library, record: Any) -> RawResult:
     return RawResult(code, text)
 
 
+def _message(error: BaseException) -> str:
+    """The text of an exception, even of one whose str() fails."""
+    try:
+        return str(error)
+    except Exception:  # noqa: BLE001 - any failure gives the fallback
+        return f"(a {type(error).__name__} whose message cannot be read)"
+
+
 class _PageCall:
     """One call of an exposed function by a page, waiting for its turn.
 
@@ -187,7 +195,7 @@ class _PageCall:
         except Exception as error:  # the page learns of it through its promise
             log.debug("window %d: exposed function %s raised", self.window.handle, self.name,
                       exc_info=True)
-            self.answer(_page.answer_error(type(error).__name__, str(error)))
+            self.answer(_page.answer_error(type(error).__name__, _message(error)))
             return
         except BaseException as error:  # KeyboardInterrupt, SystemExit: the host's to handle
             self.answer(_page.answer_error(type(error).__name__, "the host was interrupted"))
@@ -220,7 +228,7 @@ class _PageCall:
         except Exception as error:
             log.debug("window %d: exposed function %s raised", self.window.handle, self.name,
                       exc_info=True)
-            self.answer(_page.answer_error(type(error).__name__, str(error)))
+            self.answer(_page.answer_error(type(error).__name__, _message(error)))
             return
         self.answer_value(value)
 
