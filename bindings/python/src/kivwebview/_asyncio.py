@@ -116,6 +116,11 @@ async def run_async(until: Optional[Callable[[], Any]] = None, *,
     ``async def`` functions run as tasks of this loop. Several coroutines may
     await ``run_async`` (or an awaitable call) at once: they share the steps.
 
+    The other calls of the package stay plain calls, and the asyncio loop
+    waits while one runs: most return within a slice, but a dialog returns
+    only once the user has answered it, and :meth:`Window.call_js` once
+    the page has (prefer :meth:`Window.call_js_async`).
+
     Args:
         until: a plain callable, checked before and after every step.
         timeout: seconds until it gives up (None: no limit).
