@@ -1,6 +1,7 @@
 """Helpers for the tests of the Python package: run inside each test's own
 process, on its own display."""
 
+import logging
 import os
 import subprocess
 import threading
@@ -31,6 +32,29 @@ class Recorder:
         assert kivwebview.run_until(lambda: len(self.named(name)) >= count, timeout), \
             f"no {name!r} event (#{count}) within {timeout} s; got {self.names()}"
         return self.named(name)
+
+
+class Captured(logging.Handler):
+    """Keeps the records logged on the package's logger."""
+
+    def __init__(self) -> None:
+        super().__init__(logging.DEBUG)
+        self.records: List[logging.LogRecord] = []
+
+    def emit(self, record: logging.LogRecord) -> None:
+        self.records.append(record)
+
+    def warnings(self) -> List[str]:
+        return [r.getMessage() for r in self.records if r.levelno >= logging.WARNING]
+
+
+def capture_log() -> Captured:
+    """Starts keeping every record of the ``kivwebview`` logger."""
+    captured = Captured()
+    logger = logging.getLogger("kivwebview")
+    logger.addHandler(captured)
+    logger.setLevel(logging.DEBUG)
+    return captured
 
 
 def window_with_html(html: str, **kwargs: Any):
@@ -64,8 +88,9 @@ def find_window(title: str, timeout: int = TIMEOUT) -> Optional[str]:
 class User(threading.Thread):
     """A user at the display: waits for the window titled ``title``, keeps it
     open ``hold`` seconds, activates it and does each step (an xdotool
-    command line as a list, e.g. ["key", "Escape"]), then waits for it to go.
-    Runs while the test's thread is blocked in a library call."""
+    command line as a list, e.g. ["key", "Escape"]), then waits for it to go;
+    a dialog still open then is cancelled with Escape (``cancelled``). Runs
+    while the test's thread is blocked in a library call."""
 
     def __init__(self, title: str, steps: List[List[str]], hold: float = 1.0) -> None:
         super().__init__(daemon=True)
@@ -74,6 +99,7 @@ class User(threading.Thread):
         self.hold = hold
         self.found = False
         self.gone = False
+        self.cancelled = False  # the answer left the dialog open: Escape closed it
         self.start()
 
     def run(self) -> None:
@@ -91,6 +117,17 @@ class User(threading.Thread):
                 self.gone = True
                 return
             time.sleep(0.1)
+        # A dialog the answer did not close (a key that went astray) is
+        # cancelled, so that the test fails on its checks instead of
+        # waiting for ever in the call that shows the dialog.
+        for _ in range(10):
+            left = visible_windows(self.title)
+            if not left:
+                return
+            self.cancelled = True
+            subprocess.run(["timeout", "10", "xdotool", "windowactivate", "--sync", left[0],
+                            "key", "Escape"], capture_output=True)
+            time.sleep(0.5)
 
     def finish(self) -> None:
         self.join(TIMEOUT)
@@ -103,11 +140,25 @@ def in_thread(function: Callable[[], Any]) -> threading.Thread:
     return thread
 
 
-def request_close(title: str) -> bool:
+def managed_windows() -> List[int]:
+    """The windows the window manager manages (its client list)."""
+    out = subprocess.run(["wmctrl", "-l"], capture_output=True, text=True).stdout
+    return [int(line.split()[0], 16) for line in out.splitlines() if line.strip()]
+
+
+def request_close(title: str, timeout: float = TIMEOUT) -> bool:
     """Asks the window manager to close the window titled ``title``, as its
-    close button would."""
+    close button would. The request goes out once the window manager has
+    taken the window in: before that it would ignore it."""
     window = find_window(title)
-    return window is not None and subprocess.run(["wmctrl", "-i", "-c", window]).returncode == 0
+    if window is None:
+        return False
+    deadline = time.monotonic() + timeout
+    while int(window) not in managed_windows():
+        if time.monotonic() >= deadline:
+            return False
+        time.sleep(0.05)
+    return subprocess.run(["wmctrl", "-i", "-c", window]).returncode == 0
 
 
 def library_path() -> str:

@@ -155,6 +155,10 @@ def load_library(path: "Optional[str | os.PathLike[str]]" = None) -> Library:
     library already loaded; asking for a different file then raises
     :class:`~kivwebview.KivWebviewError`, since the library keeps one central
     object per process.
+
+    Example::
+
+        kivwebview.load_library("build/library/libkivwebview_qt.so")
     """
     global _loaded
     with _lock:

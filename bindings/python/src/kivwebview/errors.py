@@ -68,17 +68,24 @@ class JavaScriptError(ResultError):
 
 
 class ReentrancyError(KivWebviewError, RuntimeError):
-    """A call that waits for the event loop was made from inside an event
-    handler, where the loop cannot run. Only :meth:`Window.is_open
-    <kivwebview.Window.is_open>` and :func:`~kivwebview.process_events` may be
-    called there; defer other calls with :func:`~kivwebview.call_soon`."""
+    """A call that needs the event loop to run was made from inside an event
+    handler, where no slice of the loop can start: :meth:`Window.call_js
+    <kivwebview.Window.call_js>` (and ``call_js_raw``, ``call_js_async``),
+    :func:`~kivwebview.run_until` and :func:`~kivwebview.run_async`. Every
+    other call works inside a handler. The fix is to defer the call with
+    :func:`kivwebview.call_soon`, which runs it right after the handler,
+    outside every handler.
+
+    Attributes:
+        function: the name of the refused call.
+    """
 
     def __init__(self, function: str) -> None:
         self.function = function
         super().__init__(
-            f"{function} waits for the event loop and cannot be called from inside an "
-            "event handler; defer it with kivwebview.call_soon() or act after the "
-            "pumping call returns")
+            f"{function} cannot be called from inside an event handler: it waits for the "
+            "event loop, which cannot run there. Defer it with "
+            "kivwebview.call_soon(function, *args), which runs it right after the handler")
 
 
 class WrongThreadError(KivWebviewError, RuntimeError):

@@ -2,11 +2,16 @@
 
 from __future__ import annotations
 
+import asyncio
+import inspect
+import itertools
 import json
 import logging
 from dataclasses import dataclass, field
-from typing import Any, Callable, Dict, List, Mapping, Optional, Union
+from typing import Any, Callable, Dict, List, Mapping, Optional, TypeVar, Union
 
+from . import _page
+from ._asyncio import pump_until
 from ._native import EventCallback, Library, ResultCode, WindowState
 from ._runtime import calling, state
 from .errors import JavaScriptError, ResultError
@@ -19,6 +24,8 @@ Handler = Callable[["Event"], Any]
 #: Registering a handler under this name gives it every event of the window.
 ALL_EVENTS = "*"
 
+F = TypeVar("F", bound=Callable[..., Any])
+
 # Open windows by handle: keeps each window, and so its C callback, alive
 # until its "closed" event, whether the host keeps a reference or not.
 _open_windows: Dict[int, "Window"] = {}
@@ -30,10 +37,42 @@ class Event:
 
     Attributes:
         window: the window the event concerns.
-        name: the event's name: "page-loaded", "js-evt", "move", "resize",
-            "show", "hide", "can-close?" or "closed".
+        name: the event's name (the "event" member), e.g. "page-loaded".
         data: the whole JSON object, e.g. ``{"event": "move", "x": 10, "y": 20}``.
         raw: the JSON text as the library delivered it.
+
+    The events, with what ``data`` holds besides ``"event"``:
+
+    ============== ========================= =====================================
+    ``name``       ``data`` members          when
+    ============== ========================= =====================================
+    "show"         (none)                    the window was shown; the first event
+                                             of every window, before the
+                                             constructor returns
+    "page-loaded"  ``oke``: bool             a page finished loading (False: it
+                                             failed); exposed functions are in
+                                             place when the handlers run
+    "js-evt"       ``js-evt``: dict          the page sent an object with
+                                             ``window.kiv_send_event(obj)``
+                                             (``{}`` for a non-object); also
+                                             :attr:`Event.payload`
+    "move"         ``x``, ``y``: int         the window moved (500 ms after the
+                                             last move)
+    "resize"       ``w``, ``h``: int         the window was resized (500 ms after
+                                             the last resize)
+    "hide"         (none)                    the window was hidden
+    "can-close?"   (none)                    the user asked to close the window
+                                             (its close button, the window
+                                             manager); it stays open until the
+                                             host calls :meth:`Window.close`
+    "closed"       (none)                    the window closed: the last event of
+                                             its handle
+    ============== ========================= =====================================
+
+    The library may add events in later versions: handlers registered for a
+    name see only that name, and "*" handlers see every event, known or not.
+    Items that the package's own page script sends (under the key
+    ``"kiv-api"``) are consumed by the package and never reach handlers.
     """
 
     window: "Window"
@@ -104,6 +143,135 @@ def _take(lib: Library, record: Any) -> RawResult:
     return RawResult(code, text)
 
 
+def _message(error: BaseException) -> str:
+    """The text of an exception, even of one whose str() fails."""
+    try:
+        return str(error)
+    except Exception:  # noqa: BLE001 - any failure gives the fallback
+        return f"(a {type(error).__name__} whose message cannot be read)"
+
+
+class _PageCall:
+    """One call of an exposed function by a page, waiting for its turn.
+
+    Run (by the runtime's deferred work, outside every handler) it calls the
+    function, or drops the call when its page has been replaced or its
+    window has closed meanwhile, and sends the answer back to the page.
+    """
+
+    __slots__ = ("window", "doc", "call_id", "name", "args")
+
+    def __init__(self, window: "Window", doc: str, call_id: int, name: str, args: str) -> None:
+        self.window = window
+        self.doc = doc
+        self.call_id = call_id
+        self.name = name
+        self.args = args
+
+    def current(self) -> bool:
+        """True while the call's page is still the window's page."""
+        window = self.window
+        if window._closed or not window.is_open:
+            return False
+        return window._page_doc is None or window._page_doc == self.doc
+
+    def __call__(self) -> None:
+        if not self.current():
+            return  # dropped: nobody is left to answer
+        function = self.window._exposed.get(self.name)
+        if function is None:
+            self.answer(_page.answer_error(
+                "TypeError", f"kiv.api.{self.name} is no longer exposed by the host"))
+            return
+        try:
+            args = json.loads(self.args)
+            if not isinstance(args, list):
+                raise ValueError("not an array")
+        except ValueError:
+            self.answer(_page.answer_error("TypeError", "the arguments did not arrive as JSON"))
+            return
+        try:
+            result = function(*args)
+        except Exception as error:  # the page learns of it through its promise
+            log.debug("window %d: exposed function %s raised", self.window.handle, self.name,
+                      exc_info=True)
+            self.answer(_page.answer_error(type(error).__name__, _message(error)))
+            return
+        except BaseException as error:  # KeyboardInterrupt, SystemExit: the host's to handle
+            self.answer(_page.answer_error(type(error).__name__, "the host was interrupted"))
+            raise
+        if inspect.isawaitable(result):
+            self.start(result)
+        else:
+            self.answer_value(result)
+
+    def start(self, awaitable: Any) -> None:
+        try:
+            loop = asyncio.get_running_loop()
+        except RuntimeError:
+            if inspect.iscoroutine(awaitable):
+                awaitable.close()
+            self.answer(_page.answer_error(
+                "RuntimeError", f"{self.name} is asynchronous and runs only while an asyncio "
+                "loop pumps the library with kivwebview.run_async"))
+            return
+        task = loop.create_task(self.finish(awaitable))
+        state.page_tasks.add(task)
+        task.add_done_callback(state.page_tasks.discard)
+
+    async def finish(self, awaitable: Any) -> None:
+        try:
+            value = await awaitable
+        except asyncio.CancelledError:
+            self.answer(_page.answer_error("CancelledError", "the host cancelled the call"))
+            raise
+        except Exception as error:
+            log.debug("window %d: exposed function %s raised", self.window.handle, self.name,
+                      exc_info=True)
+            self.answer(_page.answer_error(type(error).__name__, _message(error)))
+            return
+        self.answer_value(value)
+
+    def answer_value(self, value: Any) -> None:
+        try:
+            text = _page.answer_value(value)
+        except (TypeError, ValueError) as error:
+            log.error("window %d: the result of exposed function %s cannot be sent as JSON: %s",
+                      self.window.handle, self.name, error)
+            text = _page.answer_error(
+                type(error).__name__, f"the result of {self.name} cannot be sent as JSON: {error}")
+        self.answer(text)
+
+    def answer(self, text: str) -> None:
+        if not self.current():
+            return  # the page that asked is gone, and so is its promise
+        try:
+            self.window.run_js(_page.reply_script(self.doc, self.call_id, text))
+        except ResultError:
+            pass  # the window closed meanwhile
+
+
+class _ScriptCall:
+    """An awaitable JavaScript call waiting for its page's answer."""
+
+    __slots__ = ("future", "doc")
+
+    def __init__(self, future: "asyncio.Future[Any]") -> None:
+        self.future = future
+        self.doc: Optional[str] = None
+
+    def settle(self, outcome: Callable[["asyncio.Future[Any]"], None]) -> None:
+        if self.future.done():
+            return
+        try:
+            outcome(self.future)
+        except RuntimeError:
+            pass  # the future's asyncio loop has closed
+
+
+_script_call_ids = itertools.count(1)
+
+
 class Window:
     """A browser window of the library, named by its handle.
 
@@ -111,7 +279,9 @@ class Window:
     handlers registered with :meth:`on` (``handlers`` and ``on_event`` give
     them at once, so that they also see the "show" event that arrives before
     the constructor returns). Every method must be called on the library's
-    thread and, except :attr:`is_open`, outside event handlers.
+    thread. Inside event handlers every method works except the ones that
+    wait for the page: :meth:`call_js`, :meth:`call_js_raw` and
+    :meth:`call_js_async` raise :class:`ReentrancyError` there.
 
     Args:
         parent: a window (or handle) to be the new window's parent: the new
@@ -128,6 +298,13 @@ class Window:
         self._title: Optional[str] = None
         self._ou_token = ""
         self._handlers: Dict[str, List[Handler]] = {}
+        # Exposed functions and the page script's state on the host side.
+        self._exposed: Dict[str, Callable[..., Any]] = {}
+        self._uses_page_api = False  # expose or call_js_async used: install on each load
+        self._had_exposed = False  # expose used: the page gets window.kiv.api
+        self._page_loaded = False  # a "page-loaded" has arrived
+        self._page_doc: Optional[str] = None  # the id the current page announced
+        self._script_calls: Dict[int, _ScriptCall] = {}
         for name, handler in (handlers or {}).items():
             self.on(name, handler)
         if on_event is not None:
@@ -158,7 +335,14 @@ class Window:
         """Registers ``handler`` for the events named ``name`` ("*" for all).
         Without ``handler``, returns a decorator that registers the function
         it decorates. Handlers of a name run in registration order, before
-        the "*" handlers."""
+        the "*" handlers.
+
+        Example::
+
+            @win.on("can-close?")
+            def closing(event):
+                event.window.close()   # allowed inside a handler
+        """
         def register(function: Handler) -> Handler:
             self._handlers.setdefault(name, []).append(function)
             return function
@@ -186,14 +370,24 @@ class Window:
         except (ValueError, KeyError, TypeError):
             log.error("window %d: undecodable event %r", handle, raw)
             return
-        event = Event(self, name, data, raw)
-        if name == "closed":
-            self._closed = True
-            if _open_windows.get(handle) is self:
-                del _open_windows[handle]
-            state.retired.append(self._callback)
         state.handler_depth += 1
         try:
+            if name == "js-evt":
+                item = data.get("js-evt")
+                if isinstance(item, dict) and len(item) == 1 and _page.MESSAGE_KEY in item:
+                    self._page_message(item[_page.MESSAGE_KEY])
+                    return
+            elif name == "page-loaded":
+                self._page_loaded = True
+                if self._uses_page_api:
+                    self._install_page_api()
+            elif name == "closed":
+                self._closed = True
+                if _open_windows.get(handle) is self:
+                    del _open_windows[handle]
+                state.retired.append(self._callback)
+                self._end_script_calls("the window closed before the page answered")
+            event = Event(self, name, data, raw)
             for handler in self._handlers.get(name, []) + self._handlers.get(ALL_EVENTS, []):
                 try:
                     handler(event)
@@ -206,6 +400,154 @@ class Window:
         finally:
             state.handler_depth -= 1
 
+    # -- the page script: exposed functions and awaitable calls ------------
+
+    def _page_message(self, message: Any) -> None:
+        # A message of the package's page script; anything malformed is
+        # dropped, as a page may send whatever it likes.
+        if not isinstance(message, dict):
+            return
+        doc = _page.valid_document(message.get("doc"))
+        if doc is None:
+            return
+        if "hello" in message:
+            # The page's document announced itself: calls made in any other
+            # document are over.
+            self._page_doc = doc
+            for call in list(self._script_calls.values()):
+                if call.doc is not None and call.doc != doc:
+                    self._fail_script_call(call, "the page was replaced before it answered")
+        elif "call" in message:
+            call_id = _page.valid_id(message.get("call"))
+            name, args = message.get("name"), message.get("args")
+            if call_id is not None and isinstance(name, str) and isinstance(args, str):
+                state.page_calls.append(_PageCall(self, doc, call_id, name, args))
+        elif "js" in message:
+            call_id = _page.valid_id(message.get("js"))
+            script_call = self._script_calls.get(call_id) if call_id is not None else None
+            reply = message.get("reply")
+            if script_call is None or not isinstance(reply, str):
+                return
+            if script_call.doc is not None and script_call.doc != doc:
+                return
+            self._settle_script_call(script_call, reply)
+
+    def _settle_script_call(self, call: _ScriptCall, reply: str) -> None:
+        # reply: the page's JSON text {"ok":true,"value":V} or {"ok":false,"error":M}
+        try:
+            outcome = json.loads(reply)
+        except ValueError:
+            outcome = None
+        if not isinstance(outcome, dict):
+            self._fail_script_call(call, "the page's answer was not JSON")
+        elif outcome.get("ok") is True:
+            value = outcome.get("value")
+            call.settle(lambda future: future.set_result(value))
+        else:
+            self._fail_script_call(call, str(outcome.get("error")))
+
+    def _fail_script_call(self, call: _ScriptCall, reason: str) -> None:
+        text = json.dumps({"exn": reason, "oke": False, "result": False},
+                          ensure_ascii=False, separators=(",", ":"), sort_keys=True)
+        error = JavaScriptError(self._handle, ResultCode.eval_js_failed, text, json.loads(text))
+        call.settle(lambda future: future.set_exception(error))
+
+    def _end_script_calls(self, reason: str) -> None:
+        for call in list(self._script_calls.values()):
+            self._fail_script_call(call, reason)
+
+    def _install_page_api(self) -> None:
+        # Puts window.kiv.api (with the exposed names) into the current page
+        # and has the page announce its document. Works inside handlers.
+        names = list(self._exposed) if self._had_exposed else None
+        try:
+            self.run_js(_page.install_script(names, hello=True))
+        except ResultError:
+            pass  # the window has closed
+
+    def expose(self, function: Any = None, name: Optional[str] = None) -> Any:
+        """Lets this window's pages call ``function`` as
+        ``window.kiv.api.<name>(...args)``, which returns a Promise.
+
+        ``name`` defaults to the function's ``__name__``; it must be an ASCII
+        JavaScript identifier. Exposing a name again replaces its function.
+        Used without a function (``@win.expose`` or ``@win.expose("name")``)
+        it is a decorator, which returns the function unchanged.
+
+        After every "page-loaded" (before the handlers run), and at once when
+        a page is loaded already, the page gets ``window.kiv.api`` with every
+        exposed name, and a ``kiv-api-ready`` event on ``window``: a script
+        that runs while the page loads waits for that event. An existing
+        ``window.kiv`` object keeps its other members.
+
+        A page's call travels as JSON: the function gets the page's arguments
+        decoded (``undefined`` becomes None). It runs outside every event
+        handler, where it may call any function of the package, including
+        :meth:`call_js` and the dialogs. Calls run in the order they arrived,
+        one at a time (across all windows). What the function returns (JSON-encodable) resolves
+        the promise; an exception rejects it with an ``Error`` whose
+        ``name`` is the exception's type and whose ``message`` is its text.
+        A function that returns an awaitable (an ``async def`` function) runs
+        as a task of the asyncio loop that :func:`run_async` pumps from, and
+        does not hold back the next call; without that loop its call is
+        rejected with a RuntimeError.
+
+        The answer reaches the page as data (a JSON text that the page
+        decodes), never as code. When the page is replaced, or the window
+        closes, before the answer is sent, the call is dropped without
+        error: a call not started yet is not run, and the answer of a
+        running one is discarded. Promises never outlive their page.
+
+        Args:
+            function: the function; any callable.
+            name: the name under ``window.kiv.api``.
+
+        Returns:
+            ``function`` (or, without one, a decorator).
+
+        Raises:
+            ValueError: the name is not an identifier (a lambda needs
+                ``name``).
+
+        Example::
+
+            win = kivwebview.Window()
+
+            @win.expose
+            def add(a, b):
+                return a + b
+
+            win.set_html("<script>addEventListener('kiv-api-ready', async () => {"
+                         "  document.title = await kiv.api.add(2, 3); });</script>")
+        """
+        if function is None or isinstance(function, str):
+            chosen = function if isinstance(function, str) else name
+            if chosen is not None:
+                _page.valid_name(chosen)
+            return lambda decorated: self.expose(decorated, chosen)
+        if not callable(function):
+            raise TypeError(f"only a callable can be exposed, not {type(function).__name__}")
+        exposed_name = _page.valid_name(name if name is not None
+                                        else getattr(function, "__name__", None))
+        self._exposed[exposed_name] = function
+        self._had_exposed = True
+        self._uses_page_api = True
+        if self._page_loaded and not self._closed:
+            self._install_page_api()
+        return function
+
+    def unexpose(self, name: str) -> None:
+        """Takes the function exposed as ``name`` away from the page (at once
+        when a page is loaded). Calls of it that arrive later are rejected."""
+        del self._exposed[name]
+        if self._page_loaded and not self._closed:
+            self._install_page_api()
+
+    @property
+    def exposed(self) -> Dict[str, Callable[..., Any]]:
+        """The exposed functions by name (a copy)."""
+        return dict(self._exposed)
+
     # -- state ------------------------------------------------------------
 
     @property
@@ -216,8 +558,9 @@ class Window:
     @property
     def is_open(self) -> bool:
         """True while the handle names an open window (calls
-        ``kiv_webview_valid``; allowed inside event handlers)."""
-        with calling("kiv_webview_valid", waiting=False) as lib:
+        ``kiv_webview_valid``). False as soon as :meth:`close` has been
+        called, even inside a handler, before "closed" arrives."""
+        with calling("kiv_webview_valid") as lib:
             return bool(lib.valid(self._handle))
 
     @property
@@ -285,9 +628,9 @@ class Window:
 
     def call_js_raw(self, js: str) -> RawResult:
         """Runs ``js`` as a function body and returns the library's answer
-        unchanged: its code and JSON text."""
+        unchanged: its code and JSON text. Refused inside event handlers."""
         encoded = _utf8(js, "js")
-        with calling("kiv_webview_call_js") as lib:
+        with calling("kiv_webview_call_js", refused_in_handler=True) as lib:
             return _take(lib, lib.call_js(self._handle, encoded))
 
     def call_js(self, js: str) -> Any:
@@ -295,15 +638,71 @@ class Window:
         answer and returns the value the script returned with ``return``,
         decoded from JSON (None when it returned nothing).
 
+        Example::
+
+            count = win.call_js("return document.querySelectorAll('li').length;")
+
         Raises:
             JavaScriptError: the script threw (``exn`` holds the message), did
                 not compile, or the window closed or is not open.
+            ReentrancyError: called inside an event handler, where the page's
+                answer cannot arrive; defer it with :func:`call_soon`.
         """
         answer = self.call_js_raw(js)
         data = json.loads(answer.text)
         if answer.code != ResultCode.oke:
             raise JavaScriptError(self._handle, answer.code, answer.text, data)
         return data.get("result") if isinstance(data, dict) else None
+
+    async def call_js_async(self, js: str) -> Any:
+        """The awaitable form of :meth:`call_js`: runs ``js`` as the body of
+        an ``async`` function in the page, so the script may ``await``
+        promises, and returns what it returned, decoded from JSON.
+
+        The script is started at once, with a short call like
+        :meth:`call_js`, and its outcome taken with another when it has
+        settled by then (it awaited nothing slow). Otherwise the asyncio loop
+        goes on while the page works: the library is pumped by whichever
+        coroutine waits for it (this one when nothing else, such as
+        :func:`run_async`, does), and the outcome comes back as data through
+        the page's event queue. No library loop runs nested inside an event
+        handler, nor inside this coroutine while the page works.
+
+        Raises:
+            JavaScriptError: the script threw or rejected (``exn`` holds the
+                message), did not compile, its page was replaced or its
+                window closed before it answered, or the window is not open.
+            ReentrancyError: awaited inside an event handler.
+
+        Example::
+
+            title = await win.call_js_async(
+                "const r = await fetch('/status'); return (await r.json()).title;")
+        """
+        _utf8(js, "js")  # a NUL or a non-str fails here, before anything runs
+        loop = asyncio.get_running_loop()
+        call_id = next(_script_call_ids)
+        call = _ScriptCall(loop.create_future())
+        self._script_calls[call_id] = call
+        self._uses_page_api = True
+        try:
+            answer = self.call_js_raw(_page.launch_script(call_id, js))
+            data = json.loads(answer.text)
+            if answer.code != ResultCode.oke:
+                raise JavaScriptError(self._handle, answer.code, answer.text, data)
+            call.doc = _page.valid_document(data.get("result"))
+            # A script that awaited nothing slow has settled by now: take its
+            # outcome at once. Otherwise the page sends it when it settles.
+            taken = self.call_js_raw(_page.take_script(call_id))
+            if taken.code == ResultCode.oke:
+                text = json.loads(taken.text).get("result")
+                if isinstance(text, str):
+                    self._settle_script_call(call, text)
+            if not call.future.done():
+                await pump_until(call.future.done, function="call_js_async")
+            return call.future.result()
+        finally:
+            self._script_calls.pop(call_id, None)
 
     def move(self, x: int, y: int) -> None:
         """Moves the window's frame to (x, y); a "move" event follows."""
@@ -343,8 +742,15 @@ class Window:
         self._check("kiv_webview_open_devtools", lambda lib: lib.open_devtools(self._handle))
 
     def close(self) -> None:
-        """Closes the window (its child windows first); its "closed" event
-        arrives before this returns. Closing a closed window does nothing."""
+        """Closes the window (its child windows first). Closing a closed
+        window does nothing.
+
+        Outside event handlers the "closed" event arrives before this
+        returns. Inside a handler (a "can-close?" handler, typically) the
+        window is taken out of use at once (:attr:`is_open` is False) and
+        closes, with its "closed" event, right after the handler's event
+        has been handled.
+        """
         with calling("kiv_webview_close") as lib:
             lib.close(self._handle)
 
@@ -377,7 +783,9 @@ class Window:
 
     def choose_dir(self, title: str = "", directory: str = "") -> Optional[DirectoryChoice]:
         """Asks the user for an existing directory in a dialog modal to this
-        window; waits (pumping events) until it is answered.
+        window; waits (pumping events) until it is answered. Inside an event
+        handler the dialog runs in place: the handler waits for the answer
+        while other events reach their handlers, nested.
 
         Returns:
             the choice, or None when the user cancelled.
@@ -393,7 +801,20 @@ class Window:
     def file_open(self, title: str = "", directory: str = "",
                   filter: str = "") -> Optional[FileChoice]:
         """Asks the user for an existing file to open, like :meth:`choose_dir`.
-        ``filter`` is e.g. ``"Images (*.png *.jpg);;Text (*.txt)"``."""
+        ``filter`` is e.g. ``"Images (*.png *.jpg);;Text (*.txt)"``.
+
+        Returns:
+            the choice (``path``, ``used_filter``), or None when the user
+            cancelled.
+
+        Example::
+
+            @win.expose
+            def open_text():                    # called by a page button
+                choice = win.file_open("Open", os.path.expanduser("~"),
+                                       "Text (*.txt);;All files (*)")
+                return None if choice is None else open(choice.path).read()
+        """
         return self._file_choice(self.file_open_raw(title, directory, filter))
 
     def file_save(self, title: str = "", directory: str = "",
