@@ -111,11 +111,7 @@ def ended(app):
     """The program printed its last line and ended."""
     app.expect("closed")
     code = app.finish()
-    # After its last line the program only exits, and a process that has
-    # loaded the web engine can crash in the engine's threads while the
-    # shared libraries' destructors run (SIGSEGV, about 1 exit in 150). That
-    # is the library's, not the program's; anything else fails.
-    assert code in (0, -signal.SIGSEGV), f"exit status {code}"
+    assert code == 0, f"exit status {code}"
 
 
 def test_a_user_writes_saves_reopens_and_closes_a_note():
