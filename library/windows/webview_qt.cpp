@@ -1,5 +1,6 @@
 #include "webview_qt.h"
 
+#include "web_page.h"
 #include "webview_window.h"
 
 WebViewQt::WebViewQt(int handle, WebviewWindow *window)
@@ -7,6 +8,8 @@ WebViewQt::WebViewQt(int handle, WebviewWindow *window)
     , handle(handle)
     , browserWindow(window)
 {
+    // The page goes with the view.
+    setPage(new WebPage(this));
 }
 
 WebViewQt::~WebViewQt() = default;
