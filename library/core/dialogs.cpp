@@ -3,12 +3,11 @@
 
 #include "../windows/webview_window.h"
 #include "command.h"
+#include "file_dialog.h"
 #include "window_title.h"
 
-#include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPointer>
 
 namespace {
 
@@ -17,41 +16,11 @@ QString compactJson(const QJsonObject &object)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-// The toolkit's file dialog, set up as its static convenience functions set
-// it up, but on the heap: the dialog is a child of its browser window, and
-// that window may be closed and destroyed while the dialog is open (by a
-// callback that the dialog's own event loop runs). A dialog on the stack
-// would then be destroyed twice; this one goes with its window, its loop
-// ends, and the user's answer counts as a cancellation.
-class FileDialog
-{
-public:
-    FileDialog(QWidget *parent, const QString &title, const QString &dir, const QString &filter,
-        QFileDialog::FileMode mode)
-        : dialog(new QFileDialog(parent, title, dir, filter))
-    {
-        dialog->setFileMode(mode);
-        dialog->setSupportedSchemes({QStringLiteral("file")});
-    }
-    ~FileDialog() { delete dialog.data(); }
-    FileDialog(const FileDialog &) = delete;
-    FileDialog &operator=(const FileDialog &) = delete;
-
-    QFileDialog *operator->() const { return dialog.data(); }
-
-    // Shows the dialog modally and runs its event loop until the user
-    // answers it, or its window goes. True when the user accepted it.
-    bool accepted() { return dialog->exec() == QDialog::Accepted && dialog; }
-
-private:
-    QPointer<QFileDialog> dialog;
-};
-
 QString chooseDirectory(QWidget *parent, const QString &title, const QString &dir)
 {
     FileDialog dialog(parent, title, dir, QString(), QFileDialog::Directory);
     dialog->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-    const QString chosen = dialog.accepted() ? dialog->selectedFiles().value(0) : QString();
+    const QString chosen = dialog.runUntilAnswered() ? dialog->selectedFiles().value(0) : QString();
     QJsonObject answer;
     if (chosen.isEmpty()) {
         answer.insert(QStringLiteral("dir"), dir);
@@ -74,7 +43,7 @@ QString chooseFile(
     // The selected filter entry is reported only when the user accepts.
     QString chosen;
     QString selectedFilter;
-    if (dialog.accepted()) {
+    if (dialog.runUntilAnswered()) {
         chosen = dialog->selectedFiles().value(0);
         selectedFilter = dialog->selectedNameFilter();
     }
