@@ -2,6 +2,7 @@
 #include "kivwebview_qt_class.h"
 
 #include "../bridge/event_container.h"
+#include "../windows/downloads.h"
 #include "../windows/served_html.h"
 #include "../windows/webview_qt.h"
 #include "../windows/webview_window.h"
@@ -153,6 +154,8 @@ void Kivwebview_qt::createWindow(Command *cmd)
     auto *callback = reinterpret_cast<void (*)(kiv_event_t *)>(cmd->args.value(1).value<void *>());
     WebviewWindow *parent = windows.value(parentHandle, nullptr);
 
+    if (!downloads)
+        downloads = new Downloads(this); // starts the web engine
     auto *w = new WebviewWindow(parent);
     auto *view = new WebViewQt(nextHandle(), w);
     w->addView(view, this);

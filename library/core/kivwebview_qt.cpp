@@ -4,6 +4,7 @@
 
 #include "command.h"
 #include "failure_codes.h"
+#include "quiet_output.h"
 #include "records.h"
 #include "../windows/served_html.h"
 
@@ -47,6 +48,10 @@ Kivwebview_qt::Kivwebview_qt(Kivwebview_qt **handlerRef)
     } else {
         if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI"))
             qputenv("QT_WIDGETS_RHI", "1");
+        // Nothing of the toolkit's or the engine's reaches the host's output.
+        silenceToolkitMessages();
+        for (int i = 0; i < webEngineQuietArgumentCount; ++i)
+            argv[argc++] = webEngineQuietArguments[i];
         // The web engine shares OpenGL contexts between its views.
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         app = new QApplication(argc, argv);

@@ -23,9 +23,20 @@
  * request is done; the host's callbacks may run before it returns.
  *
  * A page's own modal dialogs (JavaScript alert, confirm, prompt, a file
- * chooser of <input type=file>, beforeunload, HTTP authentication) and the
- * library's file dialogs stay open until the user answers them: the call that
- * is pumping the loop when such a dialog opens returns only after it closed.
+ * chooser of <input type=file>, beforeunload, HTTP authentication, the save
+ * dialog of a download) and the library's file dialogs stay open until the
+ * user answers them: the call that is pumping the loop when such a dialog
+ * opens returns only after it closed. The page's alert, confirm, prompt and
+ * beforeunload dialogs are titled by the page's title, else its host name,
+ * else "Alert", "Confirm" or "Prompt" (never by the page's URL), cut like
+ * window titles.
+ *
+ * Where the library makes the toolkit's application object, nothing of the
+ * library, the toolkit or the web engine is written to the host's standard
+ * output or standard error: the toolkit's messages (and the pages' console
+ * messages) are dropped and the engine's log is off. A page's console stays
+ * visible in the developer tools. A host that made its own application
+ * object keeps its own message handling.
  *
  * Before it creates the toolkit's application object (when the host has not
  * made one), the library sets QT_WIDGETS_RHI=1 in the process environment
@@ -133,10 +144,35 @@
  *                                              not polled meanwhile, and
  *                                              kiv_webview_call_js fails at
  *                                              once with eval_js_failed.
+ *   {"event":"new-window","url":U}             the page asked for a new
+ *                                              window (a link with a target,
+ *                                              window.open); no window opens.
+ *                                              An http, https or mailto U is
+ *                                              handed to the desktop's browser
+ *                                              or mail program (an http(s) U
+ *                                              is shown in this window when
+ *                                              the desktop has no browser);
+ *                                              anything else (about:blank, a
+ *                                              blob or data URL) is left to
+ *                                              the host, which may open a
+ *                                              window of its own with
+ *                                              kiv_webview_create and
+ *                                              kiv_webview_set_url.
+ *   {"event":"download-started","path":P,"url":U}
+ *                                              the page started a download;
+ *                                              the user chose to save it as P
+ *                                              in the library's save dialog,
+ *                                              modal to the window (cancelled,
+ *                                              nothing is saved or reported)
+ *   {"event":"download-finished","oke":B,"path":P,"url":U}
+ *                                              the download ended: saved
+ *                                              whole (B true) or failed or
+ *                                              was cancelled (B false)
  *
- * Pages get the global function window.kiv_send_event(obj) each time they
- * finish loading; the library collects what they send every 5 ms while the
- * loop runs.
+ * Every document has the global function window.kiv_send_event(obj) from
+ * its first line on (the library defines it again each time a page finishes
+ * loading, keeping what was queued); the library collects what pages send
+ * every 5 ms while the loop runs, and delivers it in order, each item once.
  */
 #ifndef KIVWEBVIEW_QT_H
 #define KIVWEBVIEW_QT_H
@@ -274,6 +310,22 @@ KIVWEBVIEW_EXPORT result_t kiv_webview_run_js(int wv, const char *js);
 /**
  * Runs @p js in the page of window @p wv as the body of a function and waits
  * for the page's answer. A value reaches the result only through `return`.
+ *
+ * The web engine converts the returned value, and some values do not come
+ * back as they are (status oke all the same):
+ *   - a Promise, a DOM node, a Map or a Set:  "result":{}
+ *   - an object with a BigInt, a function or undefined as a member value:
+ *     that member is left out ({a: 1n} gives {})
+ *   - undefined, a function, a BigInt, a Symbol, NaN or Infinity: the
+ *     member "result" is missing: {"exn":false,"oke":true}
+ *   - a cyclic object: the member that closes the cycle is null
+ *   - an array's undefined or function items: null
+ *   - a Date: its time in seconds since 1970
+ *   - a lone UTF-16 surrogate in a string: U+FFFD replacement characters.
+ * To get such a value, await it in the page and send it with
+ * window.kiv_send_event (the events' path keeps strings exact), or return
+ * JSON.stringify(...) of what is needed and parse the string.
+ *
  * @return a record that is never NULL:
  *   - returned:  oke, {"exn":false,"oke":true,"result":VALUE};
  *   - threw:     eval_js_failed, {"exn":MESSAGE,"oke":false,"result":false};

@@ -22,6 +22,7 @@ class EventContainer;
 struct Command;
 class CommandEvent;
 class ServedHtml;
+class Downloads;
 
 class KIVWEBVIEW_EXPORT Kivwebview_qt : public QObject
 {
@@ -142,11 +143,12 @@ private:
     QTimer sliceTimer;
     Kivwebview_qt **handlerRef = nullptr;
     int argc = 1;
-    char *argv[2] = {nullptr, nullptr};
+    char *argv[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
 
     QEventLoop *sliceLoop = nullptr;
     const Command *sliceAwaits = nullptr;
     ServedHtml *servedHtml = nullptr;
+    Downloads *downloads = nullptr;
     Qt::HANDLE ownerThread = nullptr;
     bool ownsApplication = false;
     unsigned exitMilestonesSeen = 0;

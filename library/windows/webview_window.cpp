@@ -1,15 +1,20 @@
 #include "webview_window.h"
 
 #include "../bridge/event_container.h"
+#include "../bridge/page_scripts.h"
 #include "certificate_issuer.h"
 #include "kivwebview_qt_class.h"
 #include "webview_qt.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QSslCertificate>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWindow>
 
 WebviewWindow::WebviewWindow(WebviewWindow *parent)
@@ -54,6 +59,17 @@ void WebviewWindow::addView(WebViewQt *view, Kivwebview_qt *central)
     setCentralWidget(view);
 
     QWebEnginePage *page = view->page();
+    // Every document of the page has the bridge from its first line on, so
+    // that its own start-up code can send. Its first line keeps a queue that
+    // exists, so the run after each finished load loses nothing.
+    QWebEngineScript bridge;
+    bridge.setName(QStringLiteral("kiv_webview_event_handling"));
+    bridge.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    bridge.setWorldId(QWebEngineScript::MainWorld);
+    bridge.setRunsOnSubFrames(false);
+    bridge.setSourceCode(PageScripts::bridge);
+    page->scripts().insert(bridge);
+
     connect(page, &QWebEnginePage::loadFinished, this, &WebviewWindow::loadFinished);
     connect(page, &QWebEnginePage::loadStarted, this, &WebviewWindow::loadStarted);
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
@@ -61,6 +77,34 @@ void WebviewWindow::addView(WebViewQt *view, Kivwebview_qt *central)
             rendererTerminated(status, exitCode);
         });
     connect(page, &QWebEnginePage::certificateError, this, &WebviewWindow::handleCertificate);
+    connect(page, &QWebEnginePage::newWindowRequested, this,
+        [this](QWebEngineNewWindowRequest &request) {
+            // Answered from an event of its own, outside the engine's task,
+            // so that the host's callback may run a dialog.
+            const QUrl url = request.requestedUrl();
+            QMetaObject::invokeMethod(
+                this, [this, url] { newWindowRequested(url); }, Qt::QueuedConnection);
+        });
+}
+
+void WebviewWindow::newWindowRequested(const QUrl &url)
+{
+    // A link with a target, window.open(): the host hears of it, and a web
+    // address goes to the desktop's browser (a mail address to its mail
+    // program), keeping this window's page. Where the desktop has no browser,
+    // a web address is shown in this window instead. Anything else (an empty
+    // window, a blob or data URL) is left to the host.
+    EventContainer event(QStringLiteral("new-window"));
+    event[QStringLiteral("url")] = url.toString();
+    send(event);
+    if (closing || !centralObject->kivValid(webView->id()))
+        return;
+    const QString scheme = url.scheme();
+    const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
+    if (!web && scheme != QLatin1String("mailto"))
+        return;
+    if (!QDesktopServices::openUrl(url) && web)
+        webView->setUrl(url);
 }
 
 void WebviewWindow::loadStarted()
@@ -92,7 +136,9 @@ void WebviewWindow::rendererTerminated(int status, int exitCode)
     event[QStringLiteral("reason")] = QString::fromLatin1(
         status >= 0 && status < 4 ? reasons[status] : "abnormal");
     event[QStringLiteral("exit-code")] = exitCode;
-    send(event);
+    // Told from an event of its own, outside the engine's task, so that the
+    // host's callback may run a dialog.
+    QMetaObject::invokeMethod(this, [this, event] { send(event); }, Qt::QueuedConnection);
 }
 
 void WebviewWindow::send(const EventContainer &event)

@@ -72,6 +72,7 @@ private:
     void loadStarted();
     void loadFinished(bool ok);
     void rendererTerminated(int status, int exitCode);
+    void newWindowRequested(const QUrl &url);
     void completeCall(quint64 callId, const QVariant &answer);
     void failPendingCalls(const QString &reason);
 
