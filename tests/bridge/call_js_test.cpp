@@ -278,3 +278,45 @@ TEST(CallJs, CallPendingWhileItsPageIsReplacedEnds)
     EXPECT_EQ(callJs(wv, "return document.body.textContent.trim();").value,
         R"({"exn":false,"oke":true,"result":"next page"})");
 }
+
+// What the header says of values the engine does not bring back as they are:
+// each case as documented, so that the documentation stays true.
+TEST(CallJs, ValuesWithoutAJsonFormComeBackAsDocumented)
+{
+    const int wv = createWindowWithHtml("<p id=p>values</p>");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"return new Promise(r => r(5));", R"({"exn":false,"oke":true,"result":{}})"},
+        {"return document.body;", R"({"exn":false,"oke":true,"result":{}})"},
+        {"return new Map([[1, 2]]);", R"({"exn":false,"oke":true,"result":{}})"},
+        {"return {a: 1n, b: () => 1, c: undefined, d: 2};",
+            R"({"exn":false,"oke":true,"result":{"d":2}})"},
+        {"return 1n;", R"({"exn":false,"oke":true})"},
+        {"return function f() {};", R"({"exn":false,"oke":true})"},
+        {"return undefined;", R"({"exn":false,"oke":true})"},
+        {"return Symbol('s');", R"({"exn":false,"oke":true})"},
+        {"return NaN;", R"({"exn":false,"oke":true})"},
+        {"return Infinity;", R"({"exn":false,"oke":true})"},
+        {"let o = {a: 1}; o.self = o; return o;",
+            R"({"exn":false,"oke":true,"result":{"a":1,"self":null}})"},
+        {"return [1, undefined, () => 1];", R"({"exn":false,"oke":true,"result":[1,null,null]})"},
+        {"return new Date(1500);", R"({"exn":false,"oke":true,"result":1.5})"},
+        // The working patterns.
+        {"return JSON.stringify({big: String(2n ** 64n)});",
+            R"({"exn":false,"oke":true,"result":"{\"big\":\"18446744073709551616\"}"})"},
+    };
+    for (const auto &[code, expected] : cases) {
+        const CallResult r = callJs(wv, code.c_str());
+        EXPECT_EQ(r.status, oke) << code;
+        EXPECT_EQ(r.value, expected) << code;
+    }
+    // A lone surrogate comes back replaced by call_js, but exact as an event.
+    const CallResult lone = callJs(wv, "return 'a\\ud800b';");
+    EXPECT_EQ(QString::fromStdString(lone.value).count(QChar(0xfffd)) > 0, true) << lone.value;
+    kiv_webview_run_js(wv, "window.kiv_send_event({s: 'a\\ud800b'});");
+    ASSERT_TRUE(pumpUntil([&] { return !pageEventTexts(wv).empty(); }));
+    EXPECT_EQ(pageEventTexts(wv).back(), R"({"event":"js-evt","js-evt":{"s":"a\ud800b"}})");
+    // Awaited in the page and sent: the Promise's value arrives.
+    kiv_webview_run_js(wv, "new Promise(r => r(5)).then(v => window.kiv_send_event({v}));");
+    ASSERT_TRUE(pumpUntil([&] { return itemsOf(wv).size() >= 2; }));
+    EXPECT_EQ(itemsOf(wv).back(), R"({"v":5})");
+}

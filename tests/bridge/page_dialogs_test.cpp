@@ -4,7 +4,10 @@
 #include "dialog_guard.h"
 #include "test_support.h"
 
+#include <QApplication>
 #include <QJsonDocument>
+#include <QTimer>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -106,7 +109,7 @@ TEST(PageDialogs, ConfirmAnsweredByTheUserReturnsTrue)
     kiv_webview_run_js(
         witness, "let n = 0; setInterval(() => window.kiv_send_event({n: n++}), 20);");
 
-    std::thread driver(answerDialog, std::ref(user), "^Javascript Confirm",
+    std::thread driver(answerDialog, std::ref(user), "^Confirm$",
         std::vector<std::string> {"key Return"});
     kiv_webview_run_js(wv,
         "setTimeout(() => { const r = confirm('Proceed?'); window.kiv_send_event({answer: r}); },"
@@ -133,7 +136,7 @@ TEST(PageDialogs, AlertStaysOpenUntilDismissed)
     const int wv = dialogWindow();
     DialogGuard guard;
     std::thread driver(
-        answerDialog, std::ref(user), "^Javascript Alert", std::vector<std::string> {"key Return"});
+        answerDialog, std::ref(user), "^Alert$", std::vector<std::string> {"key Return"});
     kiv_webview_run_js(wv, "alert('Hello'); window.kiv_send_event({after: 'alert'});");
     const bool arrived = pumpUntil([&] { return !itemsOf(wv).empty(); }, 90000);
     driver.join();
@@ -151,7 +154,7 @@ TEST(PageDialogs, PromptReturnsWhatTheUserTyped)
 {
     const int wv = dialogWindow();
     DialogGuard guard;
-    std::thread driver(answerDialog, std::ref(user), "^Javascript Prompt",
+    std::thread driver(answerDialog, std::ref(user), "^Prompt$",
         std::vector<std::string> {"type --delay 50 'kiv typed'", "key Return"});
     kiv_webview_run_js(wv, "window.kiv_send_event({typed: prompt('Name?', '')});");
     const bool arrived = pumpUntil([&] { return !itemsOf(wv).empty(); }, 90000);
@@ -161,4 +164,72 @@ TEST(PageDialogs, PromptReturnsWhatTheUserTyped)
     EXPECT_TRUE(user.stillOpen);
     ASSERT_TRUE(arrived);
     EXPECT_EQ(itemsOf(wv), std::vector<std::string> {R"({"typed":"kiv typed"})"});
+}
+
+namespace {
+
+// What the page's dialog looked like: its title and width, read on the
+// library's thread while the dialog runs; the dialog is then dismissed.
+struct Seen
+{
+    QString title;
+    int width = 0;
+};
+
+Seen nextDialog(int wv, const std::string &script)
+{
+    Seen seen;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (QWidget *dialog = QApplication::activeModalWidget()) {
+            seen.title = dialog->windowTitle();
+            seen.width = dialog->width();
+            dialog->close();
+        }
+    });
+    look.start(100);
+    DialogGuard guard(60000);
+    const size_t before = itemsOf(wv).size();
+    kiv_webview_run_js(wv, (script + " window.kiv_send_event({shown: 1});").c_str());
+    pumpUntil([&] { return itemsOf(wv).size() > before; }, 60000);
+    return seen;
+}
+
+} // namespace
+
+// The page's dialogs are titled by the page's title, else its host name,
+// else a plain word: never by the URL of a page shown from HTML text, which
+// is that whole text. A title taken from the page is cut like window titles.
+TEST(PageDialogs, TitlesAreShortAndNeverTheUrl)
+{
+    const int wv = kiv_webview_create(0, recordEvent);
+    kiv_webview_resize(wv, 500, 400);
+    auto show = [&](const std::string &html) {
+        const size_t loads = loadTexts(wv).size();
+        kiv_webview_set_html(wv, html.c_str());
+        pumpUntil([&] { return loadTexts(wv).size() > loads; });
+    };
+
+    show("<p>no title of its own, and a long text " + std::string(2000, 'x') + "</p>");
+    const Seen alert = nextDialog(wv, "alert('Hello');");
+    EXPECT_EQ(alert.title, QStringLiteral("Alert"));
+    EXPECT_LT(alert.width, 500) << "wider than its window";
+    EXPECT_EQ(nextDialog(wv, "confirm('Sure?');").title, QStringLiteral("Confirm"));
+    EXPECT_EQ(nextDialog(wv, "prompt('Name?', 'x');").title, QStringLiteral("Prompt"));
+
+    show("<title>Notes</title><p>titled</p>");
+    EXPECT_EQ(nextDialog(wv, "confirm('Save?');").title, QStringLiteral("Notes"));
+
+    show("<title>" + std::string(100000, 't') + "</title><p>long title</p>");
+    const QString longTitle = nextDialog(wv, "alert('long');").title;
+    EXPECT_TRUE(longTitle.startsWith(QStringLiteral("tttt"))) << longTitle.left(40).toStdString();
+    EXPECT_LE(longTitle.size(), 65536);
+
+    const std::string dir = tempDir();
+    run("echo '<p>served</p>' > " + dir + "/untitled.html");
+    LoopbackServer server(dir);
+    const size_t loads = loadTexts(wv).size();
+    kiv_webview_set_url(wv, server.url("/untitled.html").c_str());
+    ASSERT_TRUE(pumpUntil([&] { return loadTexts(wv).size() > loads; }));
+    EXPECT_EQ(nextDialog(wv, "alert('from a server');").title, QStringLiteral("127.0.0.1"));
 }

@@ -1,7 +1,13 @@
-// Loads: every finished load, failed or not, gets the bridge and then
-// "page-loaded"; a document has the bridge only from its own load on.
+// Loads: every document has the bridge from its first line; every finished
+// load, failed or not, runs it again (keeping the queue) and then sends
+// "page-loaded".
 #include "bridge_test_util.h"
+#include "dialog_guard.h"
 #include "test_support.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -63,7 +69,7 @@ TEST(PageLoad, SetHtmlGivesPageLoadedWithTheBridgeInPlace)
         (std::vector<std::string> {R"({"first":1,"n":1})", R"({"first":"undefined","n":2})"}));
 }
 
-TEST(PageLoad, ServedPagesGetTheBridgeOnlyWhenTheirLoadFinished)
+TEST(PageLoad, ServedPagesHaveTheBridgeFromTheirFirstLine)
 {
     const std::string dir = tempDir();
     writeFile(dir + "/one.html", reportingPage);
@@ -75,17 +81,77 @@ TEST(PageLoad, ServedPagesGetTheBridgeOnlyWhenTheirLoadFinished)
     ASSERT_TRUE(waitForLoads(wv, 1));
     EXPECT_EQ(loadTexts(wv).back(), R"({"event":"page-loaded","oke":true})");
     ASSERT_TRUE(pumpUntil([&] { return itemsOf(wv).size() >= 1; }));
-    // The page's script ran before its load finished: no function then.
+    // The page's own script found the bridge when it ran, before its load
+    // had finished.
     EXPECT_EQ(
-        itemsOf(wv), std::vector<std::string> {R"({"before":"undefined","ready":"/one.html"})"});
+        itemsOf(wv), std::vector<std::string> {R"({"before":"function","ready":"/one.html"})"});
     EXPECT_EQ(callJs(wv, "return location.href;").value,
         R"({"exn":false,"oke":true,"result":")" + server.url("/one.html") + "\"}");
 
     EXPECT_EQ(kiv_webview_set_url(wv, server.url("/two.html").c_str()), oke);
     ASSERT_TRUE(waitForLoads(wv, 2));
     ASSERT_TRUE(pumpUntil([&] { return itemsOf(wv).size() >= 2; }));
-    EXPECT_EQ(itemsOf(wv).back(), R"({"before":"undefined","ready":"/two.html"})");
+    EXPECT_EQ(itemsOf(wv).back(), R"({"before":"function","ready":"/two.html"})");
     EXPECT_EQ(loadsOf(wv), 2u);
+}
+
+namespace {
+
+// Sends from its first inline script, while it is being read, when its
+// document is complete, and once it has loaded.
+const char *earlyPage = R"(<!doctype html><meta charset="utf-8"><title>early</title>
+<script>
+  const page = location.protocol == "data:" ? "text"
+      : location.pathname + (location.search || "");
+  window.kiv_send_event({page, at: "first line"});
+  window.kiv_send_event({page, at: "first line, again"});
+  document.addEventListener("DOMContentLoaded",
+    () => window.kiv_send_event({page, at: "document complete"}));
+  window.addEventListener("load", () => window.kiv_send_event({page, at: "loaded"}));
+</script><p>early</p>
+<script>window.kiv_send_event({page, at: "last line"});</script>)";
+
+std::vector<std::string> expectedItems(const std::string &page)
+{
+    std::vector<std::string> items;
+    for (const char *at : {"first line", "first line, again", "last line", "document complete",
+             "loaded"})
+        items.push_back("{\"at\":\"" + std::string(at) + "\",\"page\":\"" + page + "\"}");
+    return items;
+}
+
+} // namespace
+
+// What a page sends from its first line on arrives once the loop runs, in
+// order, each item once: across the run of the bridge after its load, a
+// reload and a navigation.
+TEST(PageLoad, APageSendsFromItsFirstLineAcrossReloadsAndNavigations)
+{
+    const std::string dir = tempDir();
+    writeFile(dir + "/early.html", earlyPage);
+    writeFile(dir + "/next.html", earlyPage);
+    LoopbackServer server(dir);
+
+    const int wv = kiv_webview_create(0, recordEvent);
+    std::vector<std::string> expected;
+    auto expect = [&](const std::string &page) {
+        const std::vector<std::string> more = expectedItems(page);
+        expected.insert(expected.end(), more.begin(), more.end());
+        ASSERT_TRUE(pumpUntil([&] { return itemsOf(wv).size() >= expected.size(); }));
+        pumpUntil([] { return false; }, 300); // nothing more comes
+        EXPECT_EQ(itemsOf(wv), expected);
+    };
+
+    kiv_webview_set_url(wv, server.url("/early.html").c_str());
+    expect("/early.html");
+    kiv_webview_run_js(wv, "location.reload();");
+    expect("/early.html");
+    kiv_webview_run_js(wv, "location.href = 'next.html?n=2';");
+    expect("/next.html?n=2");
+    // Pages shown from HTML text too.
+    kiv_webview_set_html(wv, earlyPage);
+    expect("text");
+    EXPECT_EQ(loadsOf(wv), 4u);
 }
 
 TEST(PageLoad, AFailedLoadStillGetsTheBridge)
@@ -122,11 +188,20 @@ TEST(PageLoad, QueuedItemsSurviveASecondBridgeRunInTheSameDocument)
     kiv_webview_process_events(300);
     EXPECT_TRUE(itemsOf(wv).empty());
 
-    // A link to a file that the engine does not display ends as a failed
-    // load that leaves the document in place: the bridge runs again in it
-    // and keeps the queue.
+    // A link to a file that the engine does not display is a download; the
+    // user declines to save it, and the load ends as a failed one that
+    // leaves the document in place: the bridge runs again in it and keeps
+    // the queue.
+    QTimer decline;
+    QObject::connect(&decline, &QTimer::timeout, [] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    decline.start(200);
+    DialogGuard guard(60000);
     kiv_webview_set_url(wv, server.url("/data.bin").c_str());
     ASSERT_TRUE(waitForLoads(wv, 2));
+    decline.stop();
     EXPECT_EQ(loadTexts(wv),
         (std::vector<std::string> {
             R"({"event":"page-loaded","oke":true})", R"({"event":"page-loaded","oke":false})"}));
