@@ -9,16 +9,11 @@ EventContainer::EventContainer(const QString &name)
     fields.insert(QStringLiteral("event"), name);
 }
 
-QByteArray mkEventJsonUtf8(const EventContainer &event)
+QByteArray mkEventJson(const EventContainer &event)
 {
     QJsonObject object;
     const QHash<QString, QVariant> &fields = event.data();
     for (auto it = fields.cbegin(); it != fields.cend(); ++it)
         object.insert(it.key(), QJsonValue::fromVariant(it.value()));
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
-QString mkEventJson(const EventContainer &event)
-{
-    return QString::fromUtf8(mkEventJsonUtf8(event));
 }

@@ -21,8 +21,7 @@ private:
 };
 
 // The event as compact JSON: members in ascending key order, also inside
-// nested objects, no whitespace, non-ASCII as raw UTF-8.
-QString mkEventJson(const EventContainer &event);
-QByteArray mkEventJsonUtf8(const EventContainer &event);
+// nested objects, no whitespace, UTF-8 with non-ASCII as it is.
+QByteArray mkEventJson(const EventContainer &event);
 
 #endif // KIVWEBVIEW_EVENT_CONTAINER_H

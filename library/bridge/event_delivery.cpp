@@ -7,7 +7,7 @@
 void Kivwebview_qt::triggerEvent(int handle, const EventContainer &event)
 {
     if (callbacks.contains(handle))
-        deliverEvent(handle, mkEventJsonUtf8(event));
+        deliverEvent(handle, mkEventJson(event));
 }
 
 void Kivwebview_qt::triggerEvent(int handle, const QString &json)

@@ -4,6 +4,7 @@
 #include "kivwebview_qt_class.h"
 
 #include "clock.h"
+#include "command.h"
 #include "exit_shutdown.h"
 #include "failure_codes.h"
 #include "records.h"
@@ -37,15 +38,17 @@ Kivwebview_qt *central()
 const QByteArray wrongThread
     = QByteArrayLiteral("called from a thread other than the library's thread");
 
+// The record of a call or dialog made from another thread: its failure
+// code, and a text saying why.
 kiv_js_result_t *wrongThreadCall()
 {
-    return newResultRecord(
-        eval_js_failed, "{\"exn\":\"" + wrongThread + "\",\"oke\":false,\"result\":false}");
+    return newResultRecord(failureOf(cmd_call_js),
+        "{\"exn\":\"" + wrongThread + "\",\"oke\":false,\"result\":false}");
 }
 
 kiv_js_result_t *wrongThreadDialog()
 {
-    return newResultRecord(dialog_failed, "{\"error\":\"" + wrongThread + "\"}");
+    return newResultRecord(failureOf(cmd_choose_dir), "{\"error\":\"" + wrongThread + "\"}");
 }
 
 } // namespace
@@ -71,17 +74,17 @@ void kiv_webview_close(int wv)
 
 result_t kiv_webview_set_url(int wv, const char *url)
 {
-    return onLibraryThread() ? central()->kivSetUrl(wv, url) : set_url_failed;
+    return onLibraryThread() ? central()->kivSetUrl(wv, url) : failureOf(cmd_set_url);
 }
 
 result_t kiv_webview_set_html(int wv, const char *html)
 {
-    return onLibraryThread() ? central()->kivSetHtml(wv, html) : setHtmlFailure();
+    return onLibraryThread() ? central()->kivSetHtml(wv, html) : failureOf(cmd_set_html);
 }
 
 result_t kiv_webview_run_js(int wv, const char *js)
 {
-    return onLibraryThread() ? central()->kivRunJs(wv, js) : eval_js_failed;
+    return onLibraryThread() ? central()->kivRunJs(wv, js) : failureOf(cmd_run_js);
 }
 
 kiv_js_result_t *kiv_webview_call_js(int wv, const char *js)
@@ -91,7 +94,7 @@ kiv_js_result_t *kiv_webview_call_js(int wv, const char *js)
 
 result_t kiv_webview_open_devtools(int wv)
 {
-    return onLibraryThread() ? central()->kivOpenDevtools(wv) : eval_js_failed;
+    return onLibraryThread() ? central()->kivOpenDevtools(wv) : failureOf(cmd_open_devtools);
 }
 
 void kiv_webview_process_events(int ms)
@@ -121,12 +124,12 @@ int kiv_webview_destroy_js_result(kiv_js_result_t *result)
 
 result_t kiv_webview_move(int wv, int x, int y)
 {
-    return onLibraryThread() ? central()->kivMove(wv, x, y) : move_window_failed;
+    return onLibraryThread() ? central()->kivMove(wv, x, y) : failureOf(cmd_move);
 }
 
 result_t kiv_webview_resize(int wv, int width, int height)
 {
-    return onLibraryThread() ? central()->kivResize(wv, width, height) : resize_window_failed;
+    return onLibraryThread() ? central()->kivResize(wv, width, height) : failureOf(cmd_resize);
 }
 
 bool kiv_webview_valid(int wv)
@@ -136,32 +139,32 @@ bool kiv_webview_valid(int wv)
 
 result_t kiv_webview_hide(int wv)
 {
-    return onLibraryThread() ? central()->kivHideWindow(wv) : windowActionFailure();
+    return onLibraryThread() ? central()->kivHideWindow(wv) : failureOf(cmd_hide);
 }
 
 result_t kiv_webview_show(int wv)
 {
-    return onLibraryThread() ? central()->kivShowWindow(wv) : windowActionFailure();
+    return onLibraryThread() ? central()->kivShowWindow(wv) : failureOf(cmd_show);
 }
 
 result_t kiv_webview_present(int wv)
 {
-    return onLibraryThread() ? central()->kivPresentWindow(wv) : windowActionFailure();
+    return onLibraryThread() ? central()->kivPresentWindow(wv) : failureOf(cmd_present);
 }
 
 result_t kiv_webview_maximize(int wv)
 {
-    return onLibraryThread() ? central()->kivMaximizeWindow(wv) : windowActionFailure();
+    return onLibraryThread() ? central()->kivMaximizeWindow(wv) : failureOf(cmd_maximize);
 }
 
 result_t kiv_webview_minimize(int wv)
 {
-    return onLibraryThread() ? central()->kivMinimizeWindow(wv) : windowActionFailure();
+    return onLibraryThread() ? central()->kivMinimizeWindow(wv) : failureOf(cmd_minimize);
 }
 
 result_t kiv_webview_show_normal(int wv)
 {
-    return onLibraryThread() ? central()->kivShowNormalWindow(wv) : windowActionFailure();
+    return onLibraryThread() ? central()->kivShowNormalWindow(wv) : failureOf(cmd_show_normal);
 }
 
 window_state_t kiv_webview_window_state(int wv)
@@ -171,7 +174,7 @@ window_state_t kiv_webview_window_state(int wv)
 
 result_t kiv_webview_set_title(int wv, const char *title)
 {
-    return onLibraryThread() ? central()->kivWindowSetTitle(wv, title) : windowActionFailure();
+    return onLibraryThread() ? central()->kivWindowSetTitle(wv, title) : failureOf(cmd_set_title);
 }
 
 kiv_js_result_t *kiv_webview_choose_dir(int wv, const char *title, const char *dir)

@@ -1,12 +1,14 @@
 // A request of the C interface on its way to the event loop: the issuing
 // method keeps the Command on its stack, posts a CommandEvent that points to
-// it, and runs slices until the executor marks it done.
+// it, and runs slices until the command is done.
 #ifndef KIVWEBVIEW_COMMAND_H
 #define KIVWEBVIEW_COMMAND_H
 
 #include <QEvent>
 #include <QList>
 #include <QVariant>
+
+#include <functional>
 
 enum CommandCode {
     cmd_quit = 1,
@@ -35,18 +37,25 @@ enum CommandCode {
 
 struct Command
 {
-    explicit Command(int c)
-        : code(c)
+    explicit Command(int code, QList<QVariant> args = {})
+        : code(code)
+        , args(std::move(args))
     {
     }
     Command(const Command &) = delete;
     Command &operator=(const Command &) = delete;
+
+    // Completes the command: stores its result, clears ok for a call or a
+    // dialog that failed, marks it done, and runs whenDone.
+    void complete(QVariant value, bool succeeded = true);
 
     qint32 code;
     QList<QVariant> args;
     QVariant result;
     bool done = false;
     bool ok = true;
+    // Installed by the code that waits for the command; run once it is done.
+    std::function<void()> whenDone;
 };
 
 class CommandEvent : public QEvent

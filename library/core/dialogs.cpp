@@ -11,16 +11,13 @@
 
 namespace {
 
-QString compactJson(const QJsonObject &object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-
-QString chooseDirectory(QWidget *parent, const QString &title, const QString &dir)
+// The directory dialog's answer: {"dir":...,"state":...}.
+QByteArray chooseDirectory(QWidget *parent, const QString &title, const QString &dir)
 {
     FileDialog dialog(parent, title, dir, QString(), QFileDialog::Directory);
     dialog->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-    const QString chosen = dialog.runUntilAnswered() ? dialog->selectedFiles().value(0) : QString();
+    const QString chosen
+        = dialog.runUntilAnswered() ? dialog->selectedFiles().value(0) : QString();
     QJsonObject answer;
     if (chosen.isEmpty()) {
         answer.insert(QStringLiteral("dir"), dir);
@@ -29,13 +26,16 @@ QString chooseDirectory(QWidget *parent, const QString &title, const QString &di
         answer.insert(QStringLiteral("dir"), chosen);
         answer.insert(QStringLiteral("state"), QStringLiteral("choosen"));
     }
-    return compactJson(answer);
+    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
 }
 
-QString chooseFile(
-    int code, QWidget *parent, const QString &title, const QString &dir, const QString &filter)
+enum class FilePurpose { open, save };
+
+// The file dialogs' answer: {"file":...,"state":...,"used-filter":...}.
+QByteArray chooseFile(FilePurpose purpose, QWidget *parent, const QString &title,
+    const QString &dir, const QString &filter)
 {
-    const bool open = code == cmd_file_open;
+    const bool open = purpose == FilePurpose::open;
     FileDialog dialog(
         parent, title, dir, filter, open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (!open)
@@ -52,22 +52,28 @@ QString chooseFile(
     answer.insert(QStringLiteral("state"),
         chosen.isEmpty() ? QStringLiteral("canceled") : QStringLiteral("choosen"));
     answer.insert(QStringLiteral("used-filter"), selectedFilter);
-    return compactJson(answer);
+    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
 }
 
 } // namespace
 
-void Kivwebview_qt::executeDialog(Command *cmd)
+void Kivwebview_qt::executeDialog(Command *cmd, WebviewWindow *window)
 {
-    // The handle was looked up by the executor; the dialog is modal to its
-    // window and runs a nested event loop until the user answers. A slice
-    // that ends meanwhile ends only its own loop, not the dialog's.
-    WebviewWindow *parent = windows.value(cmd->args.value(0).toInt(), nullptr);
+    // The dialog is modal to its window and runs a nested event loop until
+    // the user answers. A slice that ends meanwhile ends only its own loop,
+    // not the dialog's.
     const QString title = boundedTitle(cmd->args.value(1).toString());
     const QString dir = cmd->args.value(2).toString();
-    if (cmd->code == cmd_choose_dir)
-        cmd->result = chooseDirectory(parent, title, dir);
-    else
-        cmd->result = chooseFile(cmd->code, parent, title, dir, cmd->args.value(3).toString());
-    cmd->done = true;
+    const QString filter = cmd->args.value(3).toString();
+    switch (cmd->code) {
+    case cmd_choose_dir:
+        cmd->complete(chooseDirectory(window, title, dir));
+        return;
+    case cmd_file_open:
+        cmd->complete(chooseFile(FilePurpose::open, window, title, dir, filter));
+        return;
+    default:
+        cmd->complete(chooseFile(FilePurpose::save, window, title, dir, filter));
+        return;
+    }
 }

@@ -4,6 +4,19 @@
 // the methods behave exactly as their C functions describe, except that they
 // do not check the calling thread. Kivwebview_qt::instance() gives the one
 // central object that the C functions use too.
+//
+// Where each group of members is defined (library/...):
+//   core/kivwebview_qt.cpp        construction, the event pump (slices) and
+//                                 the command channel (post and wait)
+//   core/requests.cpp             the waiting methods kiv...() and kivQuit
+//   core/command_processing.cpp   the executor: processCommand and the
+//                                 window, page and dialog commands
+//   core/window_registry.cpp      creating, placing and closing windows, and
+//                                 the handle registry
+//   core/dialogs.cpp              the file and directory dialogs
+//   core/exit_shutdown.cpp        the shutdown when the process exits
+//   bridge/event_delivery.cpp     triggerEvent, deliverEvent
+//   bridge/javascript_bridge.cpp  page loads and the 5 ms poll of every page
 #ifndef KIVWEBVIEW_QT_CLASS_H
 #define KIVWEBVIEW_QT_CLASS_H
 
@@ -69,16 +82,16 @@ public:
     // Runs one slice of the event loop (at most 2 ms) unless one is running.
     void doEvents();
     int nextHandle();
+    // Forgets a closed window: the one way a handle leaves the registry.
     void removeView(int handle);
     void onPageLoad(int handle);
     void pageLoaded(int handle, bool ok);
     void triggerEvent(int handle, const EventContainer &event);
     void triggerEvent(int handle, const QString &json);
 
-    // Delivers a ready UTF-8 event text to the handle's callback.
+    // Delivers a ready UTF-8 event text to the handle's callback: the one
+    // way an event reaches the host.
     void deliverEvent(int handle, const QByteArray &json);
-    // True while a slice of the event loop runs further up the stack.
-    bool insideSlice() const { return loopActive != 0; }
 
 public slots:
     void processJsEventQueues();
@@ -90,36 +103,41 @@ private slots:
     void stopEventloop();
 
 private:
-    friend class WebviewWindow; // completes the JavaScript calls it runs
-
-    void processCommand(Command *cmd);
+    // The command channel.
     void postCommand(Command *cmd);
     void handleCommandEvent(CommandEvent *e);
-    result_t doWindow(int handle, int code, result_t failure);
-    void runJs(int handle, const char *js);
-
     // Posts the command and runs slices until it is done; inside a slice
     // (from a callback) the command runs in place instead.
     void postAndWait(Command &cmd);
     void runInPlace(Command &cmd);
     // One slice; ends early when the awaited command completes.
     void runSlice(const Command *awaited);
-    void commandCompleted(const Command *cmd);
-    // Removes a handle (and its registered children first) from the window
-    // table and closes the window, at once or once the loop runs again.
-    bool closeHandle(int handle, bool deferred);
-    // The lowest handle of a registered child window of parent, or 0.
-    int firstChildOf(const WebviewWindow *parent) const;
+
+    // The waiting methods' one request path: posts the command, waits, and
+    // turns its outcome into the method's result or failure value.
+    result_t requestStatus(int code, QList<QVariant> args);
+    kiv_js_result_t *requestRecord(int code, QList<QVariant> args);
+    QVariant requestValue(int code, QList<QVariant> args);
+
+    // The executor.
+    void processCommand(Command *cmd);
+    void executeWindowCommand(Command *cmd, WebviewWindow *window);
+    void executePageCommand(Command *cmd, WebviewWindow *window);
+    void executeDialog(Command *cmd, WebviewWindow *window);
+
+    // The registry.
     void createWindow(Command *cmd);
     // Runs slices until the window system has placed and mapped the new
     // window, so that a move or resize made next is not undone by the
     // window manager's own placement.
     void waitUntilPlaced(int handle);
-    // Closes every window and shuts the web engine down without calling
-    // any host callback; run by the exit handler.
-    void shutDownForExit();
-    static void shutDownAtThreadExit(void *);
-    static void registerAtThreadExit();
+    // Takes a handle (and its registered children first) out of the window
+    // table and closes the window, at once or once the loop runs again.
+    bool closeHandle(int handle, bool deferred);
+    // The lowest handle of a registered child window of parent, or 0.
+    int firstChildOf(const WebviewWindow *parent) const;
+
+    // The shutdown when the process exits.
     // The first times at which the toolkit creates globals of its own.
     enum ExitMilestone : unsigned {
         firstWindow = 1,
@@ -128,11 +146,13 @@ private:
     };
     void registerExitShutdown(ExitMilestone milestone);
     void noteLoadForExit();
+    // Closes every window and shuts the web engine down without calling
+    // any host callback.
+    void shutDownForExit();
+    static void shutDownAtThreadExit(void *);
+    static void registerAtThreadExit();
     static Kivwebview_qt *instanceIfCreated();
     bool onOwnerThread() const;
-    void executeDialog(Command *cmd);
-    kiv_js_result_t *dialogRecord(
-        int code, int handle, const char *title, const char *dir, const char *filter);
 
     QApplication *app = nullptr;
     int handleCounter = 0;

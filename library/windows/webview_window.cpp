@@ -1,6 +1,7 @@
 #include "webview_window.h"
 
 #include "../bridge/event_container.h"
+#include "../bridge/page_bridge.h"
 #include "../bridge/page_scripts.h"
 #include "certificate_issuer.h"
 #include "kivwebview_qt_class.h"
@@ -33,7 +34,6 @@ WebviewWindow::WebviewWindow(WebviewWindow *parent)
 
 WebviewWindow::~WebviewWindow()
 {
-    failPendingCalls(QStringLiteral("the window was closed before the page answered"));
     // The developer-tools windows are children that the base class destroys
     // after this window's own parts are gone: their "destroyed" handlers
     // must not run on it then.
@@ -41,9 +41,11 @@ WebviewWindow::~WebviewWindow()
         disconnect(child, &QObject::destroyed, this, nullptr);
     // A page answers its outstanding scripts (with nothing) while it is
     // destroyed. Destroy it here, while this window and its members still
-    // exist, with its signals cut off and no central object to deliver to,
-    // so that those answers find a whole window and are ignored; left to the
-    // base class, they would reach a window already destroyed.
+    // exist, with its signals cut off and its bridge detached, so that those
+    // answers are ignored; left to the base class, they would reach a
+    // window already destroyed.
+    if (bridge)
+        bridge->detach(QStringLiteral("the window was closed before the page answered"));
     if (webView) {
         webView->page()->disconnect(this);
         centralObject = nullptr;
@@ -59,17 +61,14 @@ void WebviewWindow::addView(WebViewQt *view, Kivwebview_qt *central)
     setCentralWidget(view);
 
     QWebEnginePage *page = view->page();
-    // Every document of the page has the bridge from its first line on, so
-    // that its own start-up code can send. Its first line keeps a queue that
-    // exists, so the run after each finished load loses nothing.
-    QWebEngineScript bridge;
-    bridge.setName(QStringLiteral("kiv_webview_event_handling"));
-    bridge.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    bridge.setWorldId(QWebEngineScript::MainWorld);
-    bridge.setRunsOnSubFrames(false);
-    bridge.setSourceCode(PageScripts::bridge);
-    page->scripts().insert(bridge);
-
+    bridge = new PageBridge(
+        page,
+        [this](const QByteArray &eventText) {
+            if (centralObject)
+                centralObject->deliverEvent(webView->id(), eventText);
+        },
+        this);
+    installBridgeScript();
     connect(page, &QWebEnginePage::loadFinished, this, &WebviewWindow::loadFinished);
     connect(page, &QWebEnginePage::loadStarted, this, &WebviewWindow::loadStarted);
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
@@ -85,6 +84,20 @@ void WebviewWindow::addView(WebViewQt *view, Kivwebview_qt *central)
             QMetaObject::invokeMethod(
                 this, [this, url] { newWindowRequested(url); }, Qt::QueuedConnection);
         });
+}
+
+void WebviewWindow::installBridgeScript()
+{
+    // Every document of the page has the bridge from its first line on, so
+    // that its own start-up code can send. Its first line keeps a queue that
+    // exists, so the run after each finished load loses nothing.
+    QWebEngineScript script;
+    script.setName(QStringLiteral("kiv_webview_event_handling"));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld);
+    script.setRunsOnSubFrames(false);
+    script.setSourceCode(QString::fromUtf8(PageScripts::bridge));
+    webView->page()->scripts().insert(script);
 }
 
 void WebviewWindow::newWindowRequested(const QUrl &url)
@@ -109,42 +122,53 @@ void WebviewWindow::newWindowRequested(const QUrl &url)
 
 void WebviewWindow::loadStarted()
 {
-    // A new document: a poll sent to the old one may never be answered, and
-    // a new load brings a new renderer process when the old one is gone.
-    loading = true;
-    pollInFlight = 0;
-    rendererGone = false;
+    bridge->loadStarted();
     centralObject->onPageLoad(webView->id());
 }
 
 void WebviewWindow::loadFinished(bool ok)
 {
-    loading = false;
-    pollInFlight = 0;
+    bridge->loadFinished();
     centralObject->pageLoaded(webView->id(), ok);
 }
 
 void WebviewWindow::rendererTerminated(int status, int exitCode)
 {
-    // Nothing answers in this page until its next load: stop polling it, end
-    // the calls that wait for it, and tell the host.
-    rendererGone = true;
-    pollInFlight = 0;
-    failPendingCalls(QStringLiteral("the page's renderer process ended before the page answered"));
+    // Nothing answers in this page until its next load: the bridge stops
+    // polling it and ends the calls that wait for it; the host is told.
+    bridge->rendererTerminated();
     static const char *const reasons[] = {"normal", "abnormal", "crashed", "killed"};
     EventContainer event(QStringLiteral("renderer-gone"));
-    event[QStringLiteral("reason")] = QString::fromLatin1(
-        status >= 0 && status < 4 ? reasons[status] : "abnormal");
+    event[QStringLiteral("reason")]
+        = QString::fromLatin1(status >= 0 && status < 4 ? reasons[status] : "abnormal");
     event[QStringLiteral("exit-code")] = exitCode;
-    // Told from an event of its own, outside the engine's task, so that the
-    // host's callback may run a dialog.
-    QMetaObject::invokeMethod(this, [this, event] { send(event); }, Qt::QueuedConnection);
+    sendLater(event);
+}
+
+void WebviewWindow::runJs(const QString &code)
+{
+    bridge->run(code);
+}
+
+void WebviewWindow::callJs(const QString &code, Command *command)
+{
+    bridge->call(code, command);
+}
+
+void WebviewWindow::processJsEvents()
+{
+    bridge->poll();
 }
 
 void WebviewWindow::send(const EventContainer &event)
 {
     if (centralObject && webView)
         centralObject->triggerEvent(webView->id(), event);
+}
+
+void WebviewWindow::sendLater(const EventContainer &event)
+{
+    QMetaObject::invokeMethod(this, [this, event] { send(event); }, Qt::QueuedConnection);
 }
 
 bool WebviewWindow::placedByWindowSystem() const
@@ -176,7 +200,6 @@ void WebviewWindow::moveEvent(QMoveEvent *)
     lastX = pos().x();
     lastY = pos().y();
     moveTimer.start(500);
-    ++moveCounter;
 }
 
 void WebviewWindow::resizeEvent(QResizeEvent *event)
@@ -184,7 +207,6 @@ void WebviewWindow::resizeEvent(QResizeEvent *event)
     lastWidth = event->size().width();
     lastHeight = event->size().height();
     resizeTimer.start(500);
-    ++resizeCounter;
 }
 
 void WebviewWindow::triggerMove()
@@ -227,7 +249,7 @@ void WebviewWindow::closeEvent(QCloseEvent *event)
         send(EventContainer(QStringLiteral("can-close?")));
         return;
     }
-    failPendingCalls(QStringLiteral("the window was closed before the page answered"));
+    bridge->failCalls(QStringLiteral("the window was closed before the page answered"));
     moveTimer.stop();
     resizeTimer.stop();
     send(EventContainer(QStringLiteral("closed")));

@@ -4,6 +4,7 @@
 #include "bridge_test_util.h"
 #include "test_support.h"
 
+#include "bridge/page_bridge.h"
 #include "windows/webview_window.h"
 
 #include <QApplication>
@@ -54,9 +55,9 @@ TEST(DeadRenderer, TheHostIsToldAndThePageIsNotPolledUntilItsNextLoad)
 
     // Nothing would answer a poll: none is started, however long the host
     // pumps, so nothing piles up.
-    const quint64 polls = window->pollsStarted();
+    const quint64 polls = window->pageBridge()->pollsStarted();
     pumpFor(1000);
-    EXPECT_EQ(window->pollsStarted(), polls);
+    EXPECT_EQ(window->pageBridge()->pollsStarted(), polls);
     EXPECT_TRUE(kiv_webview_valid(wv));
 
     // The next page brings polling and the page's events back.
@@ -67,7 +68,7 @@ TEST(DeadRenderer, TheHostIsToldAndThePageIsNotPolledUntilItsNextLoad)
     kiv_webview_run_js(wv, "window.kiv_send_event({back: true});");
     EXPECT_TRUE(pumpUntil([&] { return !itemsOf(wv).empty(); }));
     EXPECT_EQ(itemsOf(wv), std::vector<std::string> {R"({"back":true})"});
-    EXPECT_GT(window->pollsStarted(), polls);
+    EXPECT_GT(window->pageBridge()->pollsStarted(), polls);
 }
 
 // While the page is busy, the poll that waits for it will take whatever it
@@ -84,10 +85,10 @@ TEST(Polling, ABusyPageHasOnePollWaitingForIt)
         "const end = Date.now() + 1500; while (Date.now() < end) {}"
         " window.kiv_send_event({done: true});");
     pumpFor(300);
-    const quint64 polls = window->pollsStarted();
-    EXPECT_NE(window->pollWaiting(), 0u) << "no poll waits for the busy page";
+    const quint64 polls = window->pageBridge()->pollsStarted();
+    EXPECT_NE(window->pageBridge()->pollWaiting(), 0u) << "no poll waits for the busy page";
     pumpFor(800);
-    EXPECT_EQ(window->pollsStarted(), polls) << "a poll was started while another waited";
+    EXPECT_EQ(window->pageBridge()->pollsStarted(), polls) << "a poll was started while another waited";
 
     ASSERT_TRUE(pumpUntil([&] { return !itemsOf(wv).empty(); }));
     EXPECT_EQ(itemsOf(wv), std::vector<std::string> {R"({"done":true})"});

@@ -118,8 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         expected[key] = value;
     }
 
-    const QByteArray text = mkEventJsonUtf8(event);
-    FUZZ_CHECK(mkEventJson(event) == QString::fromUtf8(text), text);
+    const QByteArray text = mkEventJson(event);
     QStringList keys;
     const QJsonObject parsed = fuzzcheck::checkCompactSortedObject(text, &keys);
 
