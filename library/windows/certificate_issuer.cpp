@@ -14,29 +14,32 @@ struct Element
     qsizetype size = 0;
 };
 
-// Reads the element at p and advances p past it; false when malformed.
-bool readElement(const unsigned char *&p, const unsigned char *end, Element &out)
+// Reads the element at cursor and advances cursor past it; false when
+// malformed.
+bool readElement(const unsigned char *&cursor, const unsigned char *end, Element &out)
 {
-    if (end - p < 2)
+    if (end - cursor < 2)
         return false;
-    out.tag = *p++;
-    qsizetype length = *p++;
+    out.tag = *cursor++;
+    qsizetype length = *cursor++;
     if (length & 0x80) {
-        int bytes = static_cast<int>(length & 0x7f);
-        if (bytes == 0 || bytes > 4 || end - p < bytes)
+        int lengthBytes = static_cast<int>(length & 0x7f);
+        if (lengthBytes == 0 || lengthBytes > 4 || end - cursor < lengthBytes)
             return false;
         length = 0;
-        while (bytes-- > 0)
-            length = (length << 8) | *p++;
+        while (lengthBytes-- > 0)
+            length = (length << 8) | *cursor++;
     }
-    if (length < 0 || length > end - p)
+    if (length < 0 || length > end - cursor)
         return false;
-    out.data = p;
+    out.data = cursor;
     out.size = length;
-    p += length;
+    cursor += length;
     return true;
 }
 
+// Reads the first element inside outer, which must have the given tag;
+// next is left after it.
 bool readInside(const Element &outer, unsigned char tag, Element &first, const unsigned char *&next)
 {
     next = outer.data;
@@ -62,47 +65,57 @@ QString decodeString(const Element &value)
 
 } // namespace
 
+namespace {
+
+// The issuer Name of a DER certificate: Certificate ::= SEQUENCE {
+// TBSCertificate ::= SEQUENCE { [0] version OPTIONAL, serial, signature,
+// issuer, ... } ... }.
+bool readIssuer(const QByteArray &der, Element &issuer)
+{
+    const auto *cursor = reinterpret_cast<const unsigned char *>(der.constData());
+    const unsigned char *end = cursor + der.size();
+    Element certificate, tbs, field;
+    const unsigned char *afterTbs = nullptr;
+    if (!readElement(cursor, end, certificate) || certificate.tag != 0x30
+        || !readInside(certificate, 0x30, tbs, afterTbs))
+        return false;
+    const unsigned char *tbsCursor = tbs.data;
+    const unsigned char *tbsEnd = tbs.data + tbs.size;
+    if (!readElement(tbsCursor, tbsEnd, field))
+        return false;
+    if (field.tag == 0xa0 && !readElement(tbsCursor, tbsEnd, field)) // serial
+        return false;
+    if (!readElement(tbsCursor, tbsEnd, field)) // signature algorithm
+        return false;
+    return readElement(tbsCursor, tbsEnd, issuer) && issuer.tag == 0x30;
+}
+
+} // namespace
+
 QStringList issuerOrganizationalUnits(const QByteArray &der)
 {
     static const unsigned char ouOid[] = {0x55, 0x04, 0x0b}; // 2.5.4.11
     QStringList names;
-    const auto *p = reinterpret_cast<const unsigned char *>(der.constData());
-    const unsigned char *end = p + der.size();
-
-    Element certificate, tbs, field;
-    if (!readElement(p, end, certificate) || certificate.tag != 0x30)
-        return names;
-    const unsigned char *q = nullptr;
-    if (!readInside(certificate, 0x30, tbs, q))
-        return names;
-
-    // TBSCertificate: [0] version (optional), serial, signature, issuer.
-    const unsigned char *t = tbs.data;
-    const unsigned char *tbsEnd = tbs.data + tbs.size;
-    if (!readElement(t, tbsEnd, field))
-        return names;
-    if (field.tag == 0xa0 && !readElement(t, tbsEnd, field)) // serial
-        return names;
-    if (!readElement(t, tbsEnd, field)) // signature algorithm
-        return names;
     Element issuer;
-    if (!readElement(t, tbsEnd, issuer) || issuer.tag != 0x30)
+    if (!readIssuer(der, issuer))
         return names;
 
-    const unsigned char *r = issuer.data;
+    // Name ::= SEQUENCE OF RelativeDistinguishedName (a SET OF attributes,
+    // each a SEQUENCE of an OID and a value).
+    const unsigned char *rdnCursor = issuer.data;
     const unsigned char *issuerEnd = issuer.data + issuer.size;
     Element rdn;
-    while (r < issuerEnd && readElement(r, issuerEnd, rdn)) {
+    while (rdnCursor < issuerEnd && readElement(rdnCursor, issuerEnd, rdn)) {
         if (rdn.tag != 0x31)
             return names;
-        const unsigned char *a = rdn.data;
+        const unsigned char *attributeCursor = rdn.data;
         const unsigned char *rdnEnd = rdn.data + rdn.size;
         Element attribute;
-        while (a < rdnEnd && readElement(a, rdnEnd, attribute)) {
+        while (attributeCursor < rdnEnd && readElement(attributeCursor, rdnEnd, attribute)) {
             Element type, value;
-            const unsigned char *v = nullptr;
-            if (attribute.tag != 0x30 || !readInside(attribute, 0x06, type, v)
-                || !readElement(v, attribute.data + attribute.size, value))
+            const unsigned char *afterType = nullptr;
+            if (attribute.tag != 0x30 || !readInside(attribute, 0x06, type, afterType)
+                || !readElement(afterType, attribute.data + attribute.size, value))
                 continue;
             if (type.size == sizeof ouOid && std::equal(type.data, type.data + type.size, ouOid))
                 names << decodeString(value);

@@ -4,6 +4,8 @@ from __future__ import annotations
 
 from typing import Any, Optional
 
+from ._codes import ResultCode
+
 
 class KivWebviewError(Exception):
     """Base of every exception raised by this package."""
@@ -25,8 +27,6 @@ class ResultError(KivWebviewError):
     """
 
     def __init__(self, function: str, handle: int, code: int, detail: str = "") -> None:
-        from ._native import ResultCode
-
         try:
             self.code: int = ResultCode(code)
             self.code_name: str = ResultCode(code).name
