@@ -1,6 +1,6 @@
 // JavaScript calls with a result: what the host receives for each outcome,
 // and that a call always ends, even when its page can no longer answer.
-#include "bridge_test_util.h"
+#include "page_queries.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 using namespace kivtest;
-using namespace bridgetest;
 
 TEST(CallJs, ResultsOfReturnThrowAndSyntaxError)
 {

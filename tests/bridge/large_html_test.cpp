@@ -1,6 +1,6 @@
 // HTML texts of any size through kiv_webview_set_html: those that fit the
 // web engine's 2 MiB data URLs as before, larger ones served from memory.
-#include "bridge_test_util.h"
+#include "page_queries.h"
 #include "test_support.h"
 
 #include <QJsonArray>
@@ -10,7 +10,6 @@
 #include <fstream>
 
 using namespace kivtest;
-using namespace bridgetest;
 
 namespace {
 

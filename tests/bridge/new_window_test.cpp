@@ -1,7 +1,7 @@
 // Pages that ask for a new window (a link with a target, window.open): the
 // host is told, web addresses go to the desktop's browser, and without one
 // they show in the window itself.
-#include "bridge_test_util.h"
+#include "page_queries.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 
 using namespace kivtest;
-using namespace bridgetest;
 
 namespace {
 

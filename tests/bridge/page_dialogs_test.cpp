@@ -1,6 +1,6 @@
 // The page's own modal dialogs stay open, however many slices pass, until
 // the user answers them; the page then gets the user's answer.
-#include "bridge_test_util.h"
+#include "page_queries.h"
 #include "dialog_guard.h"
 #include "test_support.h"
 
@@ -18,7 +18,6 @@
 #include <vector>
 
 using namespace kivtest;
-using namespace bridgetest;
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Page to host: items the page queues arrive as "js-evt" events, each once,
 // in queue order, while the library runs the loop.
-#include "bridge_test_util.h"
+#include "page_queries.h"
 #include "test_support.h"
 
 #include <QJsonDocument>
@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 using namespace kivtest;
-using namespace bridgetest;
 
 TEST(PageEvents, OneSentObjectGivesExactlyOneEvent)
 {

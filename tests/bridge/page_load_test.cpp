@@ -1,7 +1,7 @@
 // Loads: every document has the bridge from its first line; every finished
 // load, failed or not, runs it again (keeping the queue) and then sends
 // "page-loaded".
-#include "bridge_test_util.h"
+#include "page_queries.h"
 #include "dialog_guard.h"
 #include "test_support.h"
 
@@ -14,7 +14,6 @@
 #include <fstream>
 
 using namespace kivtest;
-using namespace bridgetest;
 
 namespace {
 

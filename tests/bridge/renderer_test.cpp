@@ -1,7 +1,7 @@
 // A page whose renderer process dies: the host is told, nothing is polled
 // until the next load, and the next load brings the page back. Linked with
 // the library's internals to see the polls themselves.
-#include "bridge_test_util.h"
+#include "page_queries.h"
 #include "test_support.h"
 
 #include "bridge/page_bridge.h"
@@ -16,7 +16,6 @@
 #include <thread>
 
 using namespace kivtest;
-using namespace bridgetest;
 
 namespace {
 
@@ -26,13 +25,6 @@ WebviewWindow *browserWindowTitled(const QString &title)
         if (auto *window = qobject_cast<WebviewWindow *>(w); window && w->windowTitle() == title)
             return window;
     return nullptr;
-}
-
-void pumpFor(int ms)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end)
-        kiv_webview_process_events(5);
 }
 
 } // namespace

@@ -18,13 +18,6 @@ using namespace kivtest;
 
 namespace {
 
-long long msSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start)
-        .count();
-}
-
 } // namespace
 
 TEST(CInterface, FirstCallOnAnUnknownHandleCreatesTheLibraryAndFails)

@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 
 using namespace kivtest;
-using namespace dialogtest;
 
 namespace {
 

@@ -17,7 +17,6 @@
 #include <sys/stat.h>
 
 using namespace kivtest;
-using namespace dialogtest;
 
 namespace {
 

@@ -3,7 +3,8 @@
 // given back through either free function. Each call must return its
 // documented value; the process must neither crash nor hang (and, in the
 // sanitizer build, nor leak).
-#include "reliability_util.h"
+#include "test_support.h"
+#include "window_queries.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // A callback that keeps every record it gets and gives them back later.
-#include "reliability_util.h"
+#include "test_support.h"
+#include "window_queries.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // Soak: one process opens and closes 300 windows, each loading a page,
 // sending an event from the page and answering a call.
-#include "reliability_util.h"
+#include "test_support.h"
+#include "window_queries.h"
 
 #include <gtest/gtest.h>
 
@@ -54,8 +55,8 @@ TEST(Soak, ThreeHundredWindowsOpenWorkAndCloseWithoutReuseOrLoss)
         EXPECT_FALSE(kiv_webview_valid(wv));
     }
     // The windows are destroyed, not just hidden; a new one gets a new handle.
-    EXPECT_TRUE(pumpUntil([] { return liveBrowserWindows() == 0; }, 30000))
-        << liveBrowserWindows() << " windows are still alive";
+    EXPECT_TRUE(pumpUntil([] { return browserWindowCount() == 0; }, 30000))
+        << browserWindowCount() << " windows are still alive";
     const int next = kiv_webview_create(0, nullptr);
     EXPECT_EQ(next, previous + 1);
     kiv_webview_close(next);

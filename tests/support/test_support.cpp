@@ -74,6 +74,53 @@ bool pumpUntil(const std::function<bool()> &pred, int timeoutMs)
     return pred();
 }
 
+size_t countOf(int wv, const char *name)
+{
+    return eventsNamed(wv, QString::fromLatin1(name)).size();
+}
+
+std::vector<std::string> namesOf(int wv)
+{
+    std::vector<std::string> names;
+    for (const std::string &json : eventsOf(wv))
+        names.push_back(parseObject(json).value(QStringLiteral("event")).toString().toStdString());
+    return names;
+}
+
+void pumpFor(int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end)
+        kiv_webview_process_events(5);
+}
+
+bool waitForCount(int wv, const char *name, size_t n, int timeoutMs)
+{
+    return pumpUntil([&] { return countOf(wv, name) >= n; }, timeoutMs);
+}
+
+void settle(int quietMs)
+{
+    size_t seen = events().size();
+    auto lastChange = std::chrono::steady_clock::now();
+    const auto start = lastChange;
+    while (msSince(lastChange) < quietMs && msSince(start) < 20000) {
+        kiv_webview_process_events(10);
+        if (events().size() != seen) {
+            seen = events().size();
+            lastChange = std::chrono::steady_clock::now();
+        }
+    }
+    clearEvents();
+}
+
+long long msSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start)
+        .count();
+}
+
 bool waitForEvent(int wv, const QString &name, int timeoutMs)
 {
     return pumpUntil([&] { return !eventsNamed(wv, name).empty(); }, timeoutMs);

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,8 +31,23 @@ std::vector<std::string> eventsOf(int wv);
 std::vector<QJsonObject> eventsNamed(int wv, const QString &name);
 void clearEvents();
 
+// How many events named name window wv has received so far.
+size_t countOf(int wv, const char *name);
+// The event names recorded for one window, in arrival order.
+std::vector<std::string> namesOf(int wv);
+
 // Pumps the library in 5 ms steps until pred is true or timeoutMs passed.
 bool pumpUntil(const std::function<bool()> &pred, int timeoutMs = 20000);
+// Runs the library's loop for ms milliseconds of wall-clock time.
+void pumpFor(int ms);
+// Pumps until window wv has received at least n events named name.
+bool waitForCount(int wv, const char *name, size_t n, int timeoutMs = 60000);
+// Waits until no event has arrived for quietMs (the debounced geometry
+// notifications of a fresh window come 500 ms after its first show), then
+// forgets every recorded event.
+void settle(int quietMs = 1500);
+// Milliseconds since start.
+long long msSince(std::chrono::steady_clock::time_point start);
 // Waits for the first event of window wv named name; true when it came.
 bool waitForEvent(int wv, const QString &name, int timeoutMs = 20000);
 // Creates a window with recordEvent and waits until its page-loaded event

@@ -4,7 +4,8 @@
 // case runs in a process of its own, and a case with two servers gives them
 // different host names (127.0.0.1 and localhost).
 #include "certificate_files.h"
-#include "window_test_util.h"
+#include "test_support.h"
+#include "window_queries.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,6 @@
 #include <memory>
 
 using namespace kivtest;
-using namespace wintest;
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Moving and resizing through the C interface: the debounced "move" and
 // "resize" notifications, and requests that change nothing.
-#include "window_test_util.h"
+#include "test_support.h"
+#include "window_queries.h"
 
 #include <gtest/gtest.h>
 
 using namespace kivtest;
-using namespace wintest;
 
 namespace {
 

@@ -1,7 +1,8 @@
 // The life of a browser window through the C interface: creation and its
 // handles, the close protocol, what a closed handle still answers, windows
 // with a parent, and the library going on after its last window closed.
-#include "window_test_util.h"
+#include "test_support.h"
+#include "window_queries.h"
 
 #include <QApplication>
 #include <QWindow>
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 using namespace kivtest;
-using namespace wintest;
 
 namespace {
 
@@ -59,13 +59,6 @@ void expectEveryCallFails(int wv)
     EXPECT_FALSE(kiv_webview_valid(wv));
 }
 
-int browserWindowCount()
-{
-    int n = 0;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        n += isBrowserWindow(w) ? 1 : 0;
-    return n;
-}
 
 } // namespace
 
@@ -129,7 +122,7 @@ TEST(WindowLifecycle, CloseSendsClosedLastAndNoHide)
     std::vector<std::string> texts = eventsOf(wv);
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.back(), R"({"event":"closed"})");
-    EXPECT_EQ(countOf(namesOf(wv), "hide"), 0);
+    EXPECT_EQ(countOf(wv, "hide"), 0);
 
     // Nothing reaches the host for that handle afterwards, not even the
     // debounced geometry notifications of its first show.

@@ -1,7 +1,8 @@
 // Browser windows as the window manager (openbox on the private display) and
 // the user see them: states, activation, titles, the close button, and the
 // developer-tools windows.
-#include "window_test_util.h"
+#include "test_support.h"
+#include "window_queries.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 using namespace kivtest;
-using namespace wintest;
 
 namespace {
 
@@ -133,7 +133,7 @@ TEST(WindowManager, CloseButtonAsksTheHostEachTimeAndTheWindowStays)
     // The host agrees: now it closes.
     kiv_webview_close(wv);
     EXPECT_EQ(eventsOf(wv).back(), R"({"event":"closed"})");
-    EXPECT_EQ(countOf(namesOf(wv), "hide"), 0);
+    EXPECT_EQ(countOf(wv, "hide"), 0);
 }
 
 TEST(WindowManager, TitleIsVisibleToTheWindowManager)

@@ -1,4 +1,4 @@
-#include "bridge_test_util.h"
+#include "page_queries.h"
 
 #include "test_support.h"
 
@@ -12,12 +12,12 @@
 #include <fstream>
 #include <iterator>
 
-namespace bridgetest {
+namespace kivtest {
 
 std::vector<std::string> itemsOf(int wv)
 {
     std::vector<std::string> items;
-    for (const QJsonObject &e : kivtest::eventsNamed(wv, QStringLiteral("js-evt"))) {
+    for (const QJsonObject &e : eventsNamed(wv, QStringLiteral("js-evt"))) {
         const QJsonObject item = e.value(QStringLiteral("js-evt")).toObject();
         items.push_back(QJsonDocument(item).toJson(QJsonDocument::Compact).toStdString());
     }
@@ -29,8 +29,8 @@ namespace {
 std::vector<std::string> textsNamed(int wv, const QString &name)
 {
     std::vector<std::string> texts;
-    for (const std::string &text : kivtest::eventsOf(wv)) {
-        if (kivtest::parseObject(text).value(QStringLiteral("event")).toString() == name)
+    for (const std::string &text : eventsOf(wv)) {
+        if (parseObject(text).value(QStringLiteral("event")).toString() == name)
             texts.push_back(text);
     }
     return texts;
@@ -95,4 +95,4 @@ bool processRunning(long long pid)
     return !fields.empty() && fields[0] != 'Z' && fields[0] != 'X';
 }
 
-} // namespace bridgetest
+} // namespace kivtest

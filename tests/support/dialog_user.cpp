@@ -6,9 +6,7 @@
 
 #include <algorithm>
 
-using namespace kivtest;
-
-namespace dialogtest {
+namespace kivtest {
 
 namespace {
 
@@ -118,4 +116,4 @@ void DialogUser::act(std::string title, int holdMs, std::vector<std::string> ste
     }
 }
 
-} // namespace dialogtest
+} // namespace kivtest

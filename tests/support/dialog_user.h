@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-namespace dialogtest {
+namespace kivtest {
 
 class DialogUser
 {
@@ -57,7 +57,7 @@ private:
     std::vector<int> counts;
     // Constructed first, on the test's thread: ends a dialog that the user
     // never answers.
-    kivtest::DialogGuard guard;
+    DialogGuard guard;
     std::thread worker;
 };
 
@@ -67,6 +67,6 @@ std::string shellQuoted(const std::string &text);
 // Visible windows titled exactly title, as X window ids ("" when none).
 std::string visibleWindows(const std::string &title);
 
-} // namespace dialogtest
+} // namespace kivtest
 
 #endif // KIVWEBVIEW_DIALOG_USER_H

@@ -1,11 +1,12 @@
-// Helpers of the bridge tests.
-#ifndef KIVWEBVIEW_BRIDGE_TEST_UTIL_H
-#define KIVWEBVIEW_BRIDGE_TEST_UTIL_H
+// What the tests ask of pages: the items and loads they reported, and
+// their render processes.
+#ifndef KIVWEBVIEW_PAGE_QUERIES_H
+#define KIVWEBVIEW_PAGE_QUERIES_H
 
 #include <string>
 #include <vector>
 
-namespace bridgetest {
+namespace kivtest {
 
 // The "js-evt" member texts the page of wv has sent so far, in arrival order
 // (each as the compact JSON of the item).
@@ -30,6 +31,6 @@ long long parentOf(long long pid);
 // True while a process exists and has not ended (a zombie counts as ended).
 bool processRunning(long long pid);
 
-} // namespace bridgetest
+} // namespace kivtest
 
-#endif // KIVWEBVIEW_BRIDGE_TEST_UTIL_H
+#endif // KIVWEBVIEW_PAGE_QUERIES_H
