@@ -11,7 +11,40 @@
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
 #endif
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+// Waits (at most 3 s) until the process's thread count has not changed for
+// 250 ms.
+void waitForSteadyThreads()
+{
+    auto threads = [] {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("Threads:", 0) == 0)
+                return std::stoi(line.substr(8));
+        return 0;
+    };
+    int last = threads();
+    int steady = 0;
+    for (int waited = 0; waited < 3000 && steady < 5; waited += 50) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const int now = threads();
+        steady = now == last ? steady + 1 : 0;
+        last = now;
+    }
+}
+#endif
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -30,7 +63,9 @@ int main(int argc, char **argv)
     if (!listing) {
 #if defined(__SANITIZE_ADDRESS__)
         // Sanitizer build: check for leaks now, while the library and the
-        // web engine are whole.
+        // web engine are whole, once no thread is being started or ended
+        // (LeakSanitizer's tracer can fault on a thread being created).
+        waitForSteadyThreads();
         __lsan_do_leak_check();
 #endif
         // An ordinary exit, with windows still open: the library shuts the
