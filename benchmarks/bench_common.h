@@ -44,6 +44,9 @@ extern const char *const pageHtml;
 struct GroupOptions
 {
     bool quick = false;
+    // For the hold groups: how many windows, and how long to pump them.
+    int windows = 10;
+    double seconds = 30;
 };
 
 } // namespace bench

@@ -38,12 +38,17 @@ struct Options
     std::string json = "benchmark-results.json";
     bool quick = false;
     bool verbose = false;
+    GroupOptions group;
 };
 
-const char usage[] = "usage: kiv_benchmark [--json PATH] [--quick] [--verbose]\n"
-                     "       kiv_benchmark --mode GROUP [--quick]\n"
-                     "groups: calls events latency latency-floor idle idle-floor memory\n"
-                     "        first-lib first-qt\n";
+const char usage[]
+    = "usage: kiv_benchmark [--json PATH] [--quick] [--verbose]\n"
+      "       kiv_benchmark --mode GROUP [--quick] [--windows N] [--seconds S]\n"
+      "groups: calls events latency latency-floor idle idle-floor idle-floor-sliced\n"
+      "        memory\n"
+      "        first-lib first-qt hold hold-floor hold-floor-sliced\n"
+      "the hold groups open N windows (10) and pump them for S seconds (30),\n"
+      "for a profiler: they print \"holding PID\" on standard error when ready.\n";
 
 std::string selfPath()
 {
@@ -122,20 +127,19 @@ void append(QJsonArray &to, const QJsonArray &from)
         to.append(v);
 }
 
-// Runs a library group and its floor group alternately, the order swapped
-// each round.
-void alternate(const Options &opt, const char *lib, const char *floor, int rounds,
-    std::vector<QJsonObject> &libOut, std::vector<QJsonObject> &floorOut)
+// Runs the groups in rounds, the order rotated each round, so that each
+// sees the same machine load; the results by group.
+std::vector<std::vector<QJsonObject>> inRounds(
+    const Options &opt, const std::vector<const char *> &groups, int rounds)
 {
+    std::vector<std::vector<QJsonObject>> out(groups.size());
     for (int r = 0; r < rounds; ++r) {
-        if (r % 2 == 0) {
-            libOut.push_back(runGroup(opt, lib));
-            floorOut.push_back(runGroup(opt, floor));
-        } else {
-            floorOut.push_back(runGroup(opt, floor));
-            libOut.push_back(runGroup(opt, lib));
+        for (size_t i = 0; i < groups.size(); ++i) {
+            const size_t g = (i + static_cast<size_t>(r)) % groups.size();
+            out[g].push_back(runGroup(opt, groups[g]));
         }
     }
+    return out;
 }
 
 std::vector<double> pooledSamples(const std::vector<QJsonObject> &groups)
@@ -179,11 +183,13 @@ int runDriver(const Options &opt)
     details["calls_checks"] = calls["checks"];
     append(figures, events["figures"].toArray());
 
-    std::vector<QJsonObject> lat, latFloor, idle, idleFloor;
-    alternate(opt, "latency", "latency-floor", opt.quick ? 1 : 2, lat, latFloor);
-    append(figures, latencyFigures(pooledSamples(lat), pooledSamples(latFloor)));
-    alternate(opt, "idle", "idle-floor", opt.quick ? 1 : 3, idle, idleFloor);
-    append(figures, idleFigures(idle, idleFloor));
+    const auto latency = inRounds(opt, {"latency", "latency-floor"}, opt.quick ? 1 : 2);
+    const std::vector<QJsonObject> &lat = latency[0];
+    append(figures, latencyFigures(pooledSamples(lat), pooledSamples(latency[1])));
+    const auto idleRuns
+        = inRounds(opt, {"idle", "idle-floor", "idle-floor-sliced"}, opt.quick ? 1 : 3);
+    const std::vector<QJsonObject> &idle = idleRuns[0], &idleFloor = idleRuns[1];
+    append(figures, idleFigures(idle, idleFloor, idleRuns[2]));
 
     std::vector<QJsonObject> libPolls {events["polls"].toObject()}, floorBusy;
     for (const QJsonObject &g : lat)
@@ -198,6 +204,7 @@ int runDriver(const Options &opt)
     append(figures, pollFigures(libPolls, floorBusy));
     details["idle"] = toArray(idle);
     details["idle_floor"] = toArray(idleFloor);
+    details["idle_floor_sliced"] = toArray(idleRuns[2]);
     details["polls_library"] = toArray(libPolls);
 
     const QJsonObject memory = runGroup(opt, "memory");
@@ -219,7 +226,11 @@ Options parseOptions(int argc, char **argv)
         else if (a == "--json" && i + 1 < argc)
             opt.json = argv[++i];
         else if (a == "--quick")
-            opt.quick = true;
+            opt.group.quick = opt.quick = true;
+        else if (a == "--windows" && i + 1 < argc)
+            opt.group.windows = std::atoi(argv[++i]);
+        else if (a == "--seconds" && i + 1 < argc)
+            opt.group.seconds = std::atof(argv[++i]);
         else if (a == "--verbose")
             opt.verbose = true;
         else {
@@ -232,14 +243,17 @@ Options parseOptions(int argc, char **argv)
 
 QJsonObject runMode(const Options &opt, int argc, char **argv)
 {
-    const GroupOptions g {opt.quick};
-    static const std::map<std::string, std::function<QJsonObject()>> modes {
+    const GroupOptions g = opt.group;
+    const std::map<std::string, std::function<QJsonObject()>> modes {
         {"calls", [&] { return runCalls(g); }}, {"events", [&] { return runEvents(g); }},
         {"latency", [&] { return runLatency(g); }},
         {"latency-floor", [&] { return runLatencyFloor(g); }}, {"idle", [&] { return runIdle(g); }},
-        {"idle-floor", [&] { return runIdleFloor(g); }}, {"memory", [&] { return runMemory(g); }},
-        {"first-lib", [&] { return runFirstLib(g); }},
-        {"first-qt", [&] { return runFirstQt(argc, argv); }}};
+        {"idle-floor", [&] { return runIdleFloor(g, false); }},
+        {"idle-floor-sliced", [&] { return runIdleFloor(g, true); }},
+        {"memory", [&] { return runMemory(g); }}, {"first-lib", [&] { return runFirstLib(g); }},
+        {"first-qt", [&] { return runFirstQt(argc, argv); }}, {"hold", [&] { return runHold(g); }},
+        {"hold-floor", [&] { return runHoldFloor(g, false); }},
+        {"hold-floor-sliced", [&] { return runHoldFloor(g, true); }}};
     const auto it = modes.find(opt.mode);
     if (it == modes.end())
         fail("unknown mode " + opt.mode);

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QThread>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
@@ -84,6 +85,8 @@ FloorPoller::FloorPoller()
 {
     connect(&timer, &QTimer::timeout, this, &FloorPoller::poll);
     timer.start(5);
+    sliceEnd.setSingleShot(true);
+    connect(&sliceEnd, &QTimer::timeout, &loop, [this] { loop.exit(0); });
 }
 
 FloorPoller::~FloorPoller() = default;
@@ -122,6 +125,16 @@ void FloorPoller::poll()
 
 void FloorPoller::runFor(double ms)
 {
+    if (sliced) {
+        const double end = nowMs() + ms;
+        while (nowMs() < end) {
+            QThread::usleep(500);
+            sliceEnd.start(2);
+            loop.exec();
+            sliceEnd.stop();
+        }
+        return;
+    }
     QTimer::singleShot(
         static_cast<int>(std::lround(ms)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();

@@ -51,6 +51,9 @@ public:
     int windows() const { return static_cast<int>(pages.size()); }
     // Runs the event loop for ms milliseconds, or until pred() holds.
     void runFor(double ms);
+    // From now on runFor pumps as kiv_webview_process_events does: 2 ms
+    // slices of the loop with a 0.5 ms sleep between them.
+    void pumpInSlices() { sliced = true; }
     bool runUntil(const std::function<bool()> &pred, double timeoutMs);
     // Runs a script in a page's main world without waiting for it.
     void runScript(int page, const QString &script);
@@ -63,7 +66,9 @@ private:
     struct Page;
     std::vector<std::unique_ptr<Page>> pages;
     QTimer timer;
+    QTimer sliceEnd;
     QEventLoop loop;
+    bool sliced = false;
 };
 
 } // namespace bench

@@ -19,7 +19,8 @@ QJsonObject measure(FloorPoller &floor, const IdlePlan &plan)
     meter.start();
     floor.runFor(plan.measureMs);
     meter.stop();
-    PollCounter::requirePolls("in the floor program");
+    if (floor.windows() > 0)
+        PollCounter::requirePolls("in the floor program");
     QJsonObject result = meter.toJson(16);
     result["windows"] = floor.windows();
     result["polls"] = PollCounter::toJson(PollCounter::counts(), meter.seconds());
@@ -37,11 +38,15 @@ QJsonObject busyPage(FloorPoller &floor, const IdlePlan &plan)
 
 } // namespace
 
-QJsonObject runIdleFloor(const GroupOptions &opt)
+QJsonObject runIdleFloor(const GroupOptions &opt, bool sliced)
 {
     makeFloorApplication();
     const IdlePlan plan = idlePlan(opt);
     FloorPoller floor;
+    if (sliced)
+        floor.pumpInSlices();
+    floor.runFor(1000);
+    const QJsonObject none = measure(floor, plan);
     floor.open();
     floor.runFor(plan.settleMs);
     const QJsonObject one = measure(floor, plan);
@@ -50,7 +55,7 @@ QJsonObject runIdleFloor(const GroupOptions &opt)
     floor.runFor(plan.settleMs);
     const QJsonObject ten = measure(floor, plan);
     const QJsonObject busy = busyPage(floor, plan);
-    return QJsonObject {{"idle_1", one}, {"idle_10", ten}, {"busy", busy}};
+    return QJsonObject {{"idle_0", none}, {"idle_1", one}, {"idle_10", ten}, {"busy", busy}};
 }
 
 QJsonObject runLatencyFloor(const GroupOptions &opt)
@@ -75,6 +80,19 @@ QJsonObject runLatencyFloor(const GroupOptions &opt)
     const PollCounts polls = PollCounter::counts();
     return QJsonObject {{"samples", toJsonArray(latency)},
         {"polls", PollCounter::toJson(polls, (nowMs() - t0) / 1000.0)}};
+}
+
+QJsonObject runHoldFloor(const GroupOptions &opt, bool sliced)
+{
+    makeFloorApplication();
+    FloorPoller floor;
+    if (sliced)
+        floor.pumpInSlices();
+    for (int i = 0; i < opt.windows; ++i)
+        floor.open();
+    floor.runFor(3000);
+    announceHolding();
+    return measure(floor, IdlePlan {0, opt.seconds * 1000.0, 0});
 }
 
 } // namespace bench

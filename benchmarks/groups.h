@@ -19,9 +19,17 @@ QJsonObject runEvents(const GroupOptions &opt);
 QJsonObject runLatency(const GroupOptions &opt);
 // group_idle.cpp: CPU of the idle tree with 1 and 10 windows, the polls.
 QJsonObject runIdle(const GroupOptions &opt);
-// group_floor.cpp: the same two measurements for the floor program.
-QJsonObject runIdleFloor(const GroupOptions &opt);
+// group_floor.cpp: the same two measurements for the floor program; for
+// idle also with its host pumping in the library's slices (the sliced
+// floor), which tells the cost of that rhythm from the library's own.
+QJsonObject runIdleFloor(const GroupOptions &opt, bool sliced);
 QJsonObject runLatencyFloor(const GroupOptions &opt);
+// group_idle.cpp, group_floor.cpp: opens opt.windows windows and pumps them
+// for opt.seconds, for a profiler to watch. It says "holding PID" on
+// standard error once the windows are open and settled.
+QJsonObject runHold(const GroupOptions &opt);
+QJsonObject runHoldFloor(const GroupOptions &opt, bool sliced);
+void announceHolding();
 // group_memory.cpp: PSS with 1 and 10 windows and over create/close cycles.
 QJsonObject runMemory(const GroupOptions &opt);
 // group_first_load.cpp: first page-loaded in a fresh process.

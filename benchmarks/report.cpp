@@ -96,35 +96,83 @@ void printRow(QJsonObject &f)
 
 } // namespace
 
-QJsonArray idleFigures(const std::vector<QJsonObject> &lib, const std::vector<QJsonObject> &floor)
+namespace {
+
+void addFigure(QJsonArray &out, const std::string &key, const std::string &label, const char *unit,
+    const Summary &s)
+{
+    out.append(figure(key.c_str(), label.c_str(), unit, s));
+}
+
+// The pumping alone: the library's slices without a window against the
+// floor program's loop without a window.
+void pumpingFigures(QJsonArray &out, const std::vector<QJsonObject> &lib,
+    const std::vector<QJsonObject> &floor, const std::vector<QJsonObject> &sliced)
+{
+    const QString phase = QStringLiteral("idle_0");
+    addFigure(out, "idle_cpu_0", "idle CPU, no window (pumping alone)", "% core",
+        summarize(field(lib, phase, {"total"})));
+    addFigure(out, "floor_idle_cpu_0", "floor: idle CPU, no window", "% core",
+        summarize(field(floor, phase, {"total"})));
+    addFigure(out, "sliced_idle_cpu_0", "sliced floor: idle CPU, no window", "% core",
+        summarize(field(sliced, phase, {"total"})));
+    addFigure(out, "idle_wakeups_0", "host wake-ups per second, no window", "1/s",
+        summarize(field(lib, phase, {"host_wakeups_per_s"})));
+    addFigure(out, "floor_idle_wakeups_0", "floor: host wake-ups per second, no window", "1/s",
+        summarize(field(floor, phase, {"host_wakeups_per_s"})));
+}
+
+// The sliced floor: the floor program pumping in the library's slices.
+void slicedFigures(QJsonArray &out, const std::vector<QJsonObject> &lib,
+    const std::vector<QJsonObject> &sliced, const QString &phase, const std::string &k,
+    const std::string &w)
+{
+    const Summary s = summarize(field(sliced, phase, {"total"}));
+    addFigure(out, "sliced_" + k, "sliced floor: idle CPU" + w, "% core", s);
+    addFigure(out, "sliced_" + k + "_host", "  sliced floor: host" + w, "% core",
+        summarize(field(sliced, phase, {"host"})));
+    addFigure(out, "sliced_" + k + "_renderers", "  sliced floor: renderers" + w, "% core",
+        summarize(field(sliced, phase, {"renderers"})));
+    out.append(single((k + "_sliced_ratio").c_str(), ("idle CPU" + w + " / sliced floor").c_str(),
+        "x", summarize(field(lib, phase, {"total"})).median / s.median));
+}
+
+void windowFigures(QJsonArray &out, const std::vector<QJsonObject> &lib,
+    const std::vector<QJsonObject> &floor, const std::vector<QJsonObject> &sliced, const char *n)
+{
+    const QString phase = QStringLiteral("idle_") + QLatin1String(n);
+    const std::string k = std::string("idle_cpu_") + n,
+                      w = std::string(", ") + n + " window" + (n[1] ? "s" : "");
+    const Summary l = summarize(field(lib, phase, {"total"}));
+    const Summary f = summarize(field(floor, phase, {"total"}));
+    addFigure(out, k, "idle CPU" + w, "% core", l);
+    addFigure(out, "floor_" + k, "floor: idle CPU" + w, "% core", f);
+    out.append(single(
+        (k + "_ratio").c_str(), ("idle CPU" + w + " / floor").c_str(), "x", l.median / f.median));
+    const std::pair<const char *, std::vector<const char *>> parts[]
+        = {{"host", {"host"}}, {"renderers", {"renderers"}}, {"others", {"gpu", "others"}}};
+    for (const auto &[part, keys] : parts) {
+        addFigure(out, k + "_" + part, "  library: " + std::string(part) + w, "% core",
+            summarize(field(lib, phase, keys)));
+        addFigure(out, "floor_" + k + "_" + part, "  floor: " + std::string(part) + w, "% core",
+            summarize(field(floor, phase, keys)));
+    }
+    slicedFigures(out, lib, sliced, phase, k, w);
+    addFigure(out, "polls_per_page_s_" + std::string(n), "polls per page per second" + w, "1/s",
+        summarize(pollRate(lib, phase)));
+    addFigure(out, "floor_polls_per_page_s_" + std::string(n),
+        "floor: polls per page per second" + w, "1/s", summarize(pollRate(floor, phase)));
+}
+
+} // namespace
+
+QJsonArray idleFigures(const std::vector<QJsonObject> &lib, const std::vector<QJsonObject> &floor,
+    const std::vector<QJsonObject> &sliced)
 {
     QJsonArray out;
-    for (const char *n : {"1", "10"}) {
-        const QString phase = QStringLiteral("idle_") + QLatin1String(n);
-        const std::string k = std::string("idle_cpu_") + n,
-                          w = std::string(", ") + n + " window" + (n[1] ? "s" : "");
-        const Summary l = summarize(field(lib, phase, {"total"}));
-        const Summary f = summarize(field(floor, phase, {"total"}));
-        auto add
-            = [&](const std::string &key, const std::string &label, const char *unit,
-                  const Summary &s) { out.append(figure(key.c_str(), label.c_str(), unit, s)); };
-        add(k, "idle CPU" + w, "% core", l);
-        add("floor_" + k, "floor: idle CPU" + w, "% core", f);
-        out.append(single((k + "_ratio").c_str(), ("idle CPU" + w + " / floor").c_str(), "x",
-            l.median / f.median));
-        const std::pair<const char *, std::vector<const char *>> parts[]
-            = {{"host", {"host"}}, {"renderers", {"renderers"}}, {"others", {"gpu", "others"}}};
-        for (const auto &[part, keys] : parts) {
-            add(k + "_" + part, "  library: " + std::string(part) + w, "% core",
-                summarize(field(lib, phase, keys)));
-            add("floor_" + k + "_" + part, "  floor: " + std::string(part) + w, "% core",
-                summarize(field(floor, phase, keys)));
-        }
-        add("polls_per_page_s_" + std::string(n), "polls per page per second" + w, "1/s",
-            summarize(pollRate(lib, phase)));
-        add("floor_polls_per_page_s_" + std::string(n), "floor: polls per page per second" + w,
-            "1/s", summarize(pollRate(floor, phase)));
-    }
+    pumpingFigures(out, lib, floor, sliced);
+    windowFigures(out, lib, floor, sliced, "1");
+    windowFigures(out, lib, floor, sliced, "10");
     return out;
 }
 

@@ -11,9 +11,10 @@
 
 namespace bench {
 
-// Figures of the idle rounds: the library's and the floor's group results,
-// one per round, run alternately.
-QJsonArray idleFigures(const std::vector<QJsonObject> &lib, const std::vector<QJsonObject> &floor);
+// Figures of the idle rounds: the group results of the library, the floor
+// and the sliced floor, one per round.
+QJsonArray idleFigures(const std::vector<QJsonObject> &lib, const std::vector<QJsonObject> &floor,
+    const std::vector<QJsonObject> &sliced);
 
 // Figures of single-event latency: the pooled samples of both.
 QJsonArray latencyFigures(const std::vector<double> &lib, const std::vector<double> &floor);
