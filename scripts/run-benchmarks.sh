@@ -5,6 +5,7 @@
 # Arguments go to the program: --json PATH, --quick (fewer repetitions),
 # --verbose (show the engine's own messages).
 # Take final figures on a quiet machine: other load shows in every figure.
+# What the figures mean and how the idle cost was examined: docs/performance.md.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KIV_BUILD_DIR:-$root/build}
