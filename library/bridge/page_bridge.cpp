@@ -107,9 +107,10 @@ void PageBridge::pollAnswered(quint64 pollId, const QVariant &answer)
             failureAnswer(QStringLiteral("the page was replaced before it answered")), false);
     }
 
-    QByteArray items = answer.toString().toUtf8();
-    if (items == "[]")
+    const QString text = answer.toString();
+    if (text == QLatin1String("[]"))
         return; // the common case: nothing queued
+    QByteArray items = text.toUtf8();
     // The answer arrives inside one of the web engine's own tasks, and the
     // engine runs none of its tasks while one is on the stack: a callback
     // that opened a dialog there would hold back every page's answers until

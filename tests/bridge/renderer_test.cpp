@@ -85,3 +85,37 @@ TEST(Polling, ABusyPageHasOnePollWaitingForIt)
     ASSERT_TRUE(pumpUntil([&] { return !itemsOf(wv).empty(); }));
     EXPECT_EQ(itemsOf(wv), std::vector<std::string> {R"({"done":true})"});
 }
+
+// A poll sent to a document that is then replaced by another site's is never
+// answered: the engine drops it with the old document. The new document is
+// polled all the same, and what its first script queues arrives in order.
+TEST(Polling, APollLeftWithAReplacedDocumentDoesNotStallTheNextOne)
+{
+    const std::string dir = tempDir();
+    const std::string page = "<script>for (let i = 0; i < 50; ++i) window.kiv_send_event({n: i});</script>";
+    run("echo '" + page + "' > " + dir + "/burst.html");
+    LoopbackServer server(dir);
+
+    const int wv = createWindowWithHtml("<p>old</p>");
+    kiv_webview_set_title(wv, "replaced");
+    WebviewWindow *window = browserWindowTitled(QStringLiteral("replaced"));
+    ASSERT_NE(window, nullptr);
+    pumpFor(200);
+
+    kiv_webview_run_js(wv, "const end = Date.now() + 10000; while (Date.now() < end) {}");
+    pumpFor(100);
+    ASSERT_NE(window->pageBridge()->pollWaiting(), 0u) << "no poll waits for the busy page";
+
+    const size_t loads = loadTexts(wv).size();
+    ASSERT_EQ(kiv_webview_set_url(wv, server.url("/burst.html").c_str()), oke);
+    ASSERT_TRUE(pumpUntil([&] { return loadTexts(wv).size() > loads; }, 30000));
+    ASSERT_TRUE(pumpUntil([&] { return itemsOf(wv).size() >= 50; }));
+    std::vector<std::string> expected;
+    for (int i = 0; i < 50; ++i)
+        expected.push_back("{\"n\":" + std::to_string(i) + "}");
+    EXPECT_EQ(itemsOf(wv), expected);
+
+    const quint64 polls = window->pageBridge()->pollsStarted();
+    pumpFor(300);
+    EXPECT_GT(window->pageBridge()->pollsStarted(), polls + 10) << "polling stalled";
+}
