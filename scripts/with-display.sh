@@ -7,6 +7,10 @@ set -euo pipefail
 if [ "$(id -u)" -eq 0 ]; then
   export QTWEBENGINE_DISABLE_SANDBOX=1
 fi
+# Without a session bus address the D-Bus library forks to launch a bus (and
+# a forked child of a sanitizer build can hang there). With none set, give
+# one that fails at once: nothing here needs a session bus.
+export DBUS_SESSION_BUS_ADDRESS=${DBUS_SESSION_BUS_ADDRESS:-unix:path=/nonexistent/kiv-no-session-bus}
 
 if [ -n "${DISPLAY:-}" ]; then
   exec "$@"

@@ -4,7 +4,10 @@
  *   callback  exit(3) from inside a page event's callback
  *   pages     developer tools, a page too large for a data URL, then another
  *             page (the first page's renderer view goes), exit(7)
- * It prints nothing itself; a crash shows as a signal in its status. */
+ * It prints nothing itself; a crash shows as a signal in its status. In
+ * sanitizer builds it checks for leaks right before it ends. */
+#include "leak_check.h"
+
 #include <kivwebview_qt.h>
 
 #include <stdlib.h>
@@ -17,8 +20,10 @@ static void on_event(kiv_event_t *event)
 {
     if (strstr(event->event, "\"page-loaded\""))
         ++loads;
-    if (strstr(event->event, "\"js-evt\"") && strcmp(mode, "callback") == 0)
+    if (strstr(event->event, "\"js-evt\"") && strcmp(mode, "callback") == 0) {
+        kivtest_check_leaks(3);
         exit(3); /* the record is never freed: the process ends here */
+    }
     kiv_webview_destroy_event(event);
 }
 
@@ -58,6 +63,7 @@ int main(int argc, char **argv)
         kiv_js_result_t *r = kiv_webview_call_js(wv, "return 6 * 7;");
         kiv_webview_destroy_js_result(r);
         kiv_webview_process_events(100);
+        kivtest_check_leaks(0);
         return 0;
     }
     if (strcmp(mode, "callback") == 0) {
@@ -76,6 +82,7 @@ int main(int argc, char **argv)
         kiv_webview_set_html(wv, "<p>after the large page</p>");
         wait_for_load(before);
         kiv_webview_process_events(200);
+        kivtest_check_leaks(7);
         exit(7);
     }
     return 1;

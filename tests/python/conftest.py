@@ -52,6 +52,11 @@ def pytest_configure(config):
         if os.geteuid() == 0:
             # Chromium refuses to start as root with its sandbox on.
             os.environ["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
+        # No session bus on a virtual display: an address that fails at once
+        # keeps the D-Bus library from forking to launch one (a fork that can
+        # hang under the sanitizers; see tests/support/test_main.cpp).
+        os.environ.setdefault(
+            "DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/kivtest-no-session-bus")
         if not os.environ.get("KIV_TEST_SHARED_DISPLAY"):
             _start_private_display()
 

@@ -1,6 +1,7 @@
 // The main function of every test program: each test case runs in a process
 // of its own (the library's central object lives until its process ends),
 // on a display of its own.
+#include "leak_check.h"
 #include "private_display.h"
 
 #include <gtest/gtest.h>
@@ -8,43 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-
-#include <chrono>
-#include <fstream>
-#include <string>
-#include <thread>
-#endif
-
-namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-// Waits (at most 3 s) until the process's thread count has not changed for
-// 250 ms.
-void waitForSteadyThreads()
-{
-    auto threads = [] {
-        std::ifstream status("/proc/self/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind("Threads:", 0) == 0)
-                return std::stoi(line.substr(8));
-        return 0;
-    };
-    int last = threads();
-    int steady = 0;
-    for (int waited = 0; waited < 3000 && steady < 5; waited += 50) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const int now = threads();
-        steady = now == last ? steady + 1 : 0;
-        last = now;
-    }
-}
-#endif
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -55,19 +19,21 @@ int main(int argc, char **argv)
         // Chromium refuses to start as root with its sandbox on.
         if (geteuid() == 0)
             setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+        // A virtual display has no session bus. Without an address, the
+        // toolkit's D-Bus library forks to launch one, from a process whose
+        // other threads may hold the sanitizer allocator's lock at that
+        // moment: the forked child then spins forever and the test hangs.
+        // An address that does not exist fails at once instead.
+        setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/kivtest-no-session-bus", 0);
         if (!std::getenv("KIV_TEST_SHARED_DISPLAY"))
             kivtest::startPrivateDisplay();
     }
     testing::InitGoogleTest(&argc, argv);
     const int status = RUN_ALL_TESTS();
     if (!listing) {
-#if defined(__SANITIZE_ADDRESS__)
-        // Sanitizer build: check for leaks now, while the library and the
-        // web engine are whole, once no thread is being started or ended
-        // (LeakSanitizer's tracer can fault on a thread being created).
-        waitForSteadyThreads();
-        __lsan_do_leak_check();
-#endif
+        // Sanitizer builds: check for leaks now, while the library and the
+        // web engine are whole (see leak_check.h).
+        kivtest_check_leaks(status);
         // An ordinary exit, with windows still open: the library shuts the
         // web engine down on the way, so every test also checks that.
         std::exit(status);
