@@ -121,9 +121,24 @@ void PageBridge::pollAnswered(quint64 pollId, const QVariant &answer)
         this,
         [self, items = std::move(items)] {
             if (self && self->page)
-                forEachPageEvent(items, self->deliver);
+                self->deliverInOrder(items);
         },
         Qt::QueuedConnection);
+}
+
+void PageBridge::deliverInOrder(const QByteArray &items)
+{
+    // A callback may open a dialog, whose loop delivers this page's later
+    // answers while the callback still runs. Every answer's events join one
+    // queue and whoever delivers takes from its front, so that the host gets
+    // the page's items in the order the page queued them, at every depth.
+    forEachPageEvent(items, [this](const QByteArray &event) { undelivered.push_back(event); });
+    QPointer<PageBridge> self(this);
+    while (self && page && !undelivered.empty()) {
+        const QByteArray event = std::move(undelivered.front());
+        undelivered.pop_front();
+        deliver(event);
+    }
 }
 
 void PageBridge::loadStarted()

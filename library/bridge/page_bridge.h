@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <functional>
 
 class QWebEnginePage;
@@ -55,6 +56,7 @@ public:
 private:
     void completeCall(quint64 callId, const QVariant &answer);
     void pollAnswered(quint64 pollId, const QVariant &answer);
+    void deliverInOrder(const QByteArray &items);
 
     QWebEnginePage *page; // null once detached
     Deliver deliver;
@@ -76,6 +78,9 @@ private:
     quint64 pollSentAtTick = 0;
     bool loading = false;
     static constexpr quint64 lostPollTicks = 20;
+
+    // Event texts of answers taken from the page and not yet delivered.
+    std::deque<QByteArray> undelivered;
 };
 
 #endif // KIVWEBVIEW_PAGE_BRIDGE_H

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <numeric>
 #include <sys/stat.h>
 
 using namespace kivtest;
@@ -440,6 +441,45 @@ TEST(FileDialogs, DialogOpenedFromACallbackRunsInPlace)
         inCallback.answer.value, fileText(inCallback.dir + "/a.txt", "choosen", "Text (*.txt)"));
     // The library goes on normally afterwards.
     EXPECT_EQ(parseObject(callJs(inCallback.wv, "return 1 + 1;").value).value("result").toInt(), 2);
+}
+
+// The dialog's own loop delivers the page's later answers while the
+// callback that opened it still runs. The page's items reach the host in the
+// order it queued them all the same, those it queued with the asking item too.
+TEST(FileDialogs, ThePagesItemsKeepTheirOrderAcrossADialogOpenedForOne)
+{
+    inCallback.dir = tempDir();
+    inCallback.wv = kiv_webview_create(0, askFromCallback);
+    kiv_webview_set_html(inCallback.wv, "<p>page</p>");
+    ASSERT_TRUE(waitForEvent(inCallback.wv, QStringLiteral("page-loaded")));
+
+    DialogUser user("Asked by the page", 1000, {"key Escape"});
+    ASSERT_EQ(kiv_webview_run_js(inCallback.wv,
+                  "window.n = 1; window.kiv_send_event({ask: 1}); window.kiv_send_event({n: 1});"
+                  "window.ticking = setInterval(() => window.kiv_send_event({n: ++window.n}), 50);"),
+        oke);
+    ASSERT_TRUE(pumpUntil([] { return inCallback.asked; }, 90000));
+    user.join();
+    EXPECT_TRUE(user.found());
+    const int sent = parseObject(
+        callJs(inCallback.wv, "clearInterval(window.ticking); return window.n;").value)
+                         .value("result")
+                         .toInt();
+    EXPECT_GT(sent, 10) << "the page did not tick while the dialog was open";
+
+    auto numbers = [] {
+        std::vector<int> seen;
+        for (const QJsonObject &event : eventsNamed(inCallback.wv, QStringLiteral("js-evt"))) {
+            const QJsonObject item = event.value("js-evt").toObject();
+            if (item.contains("n"))
+                seen.push_back(item.value("n").toInt());
+        }
+        return seen;
+    };
+    ASSERT_TRUE(pumpUntil([&] { return int(numbers().size()) >= sent; }));
+    std::vector<int> expected(static_cast<size_t>(sent));
+    std::iota(expected.begin(), expected.end(), 1);
+    EXPECT_EQ(numbers(), expected);
 }
 
 TEST(FileDialogs, WindowClosedWhileItsDialogIsOpenCancelsTheDialog)
