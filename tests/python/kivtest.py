@@ -165,3 +165,42 @@ def library_path() -> str:
     path = os.environ.get(kivwebview.ENV_VARIABLE)
     assert path, f"set {kivwebview.ENV_VARIABLE} to the built library"
     return path
+
+
+class PageServer:
+    """An HTTP server on loopback, on a thread of its own, serving the pages
+    of :attr:`pages` (path -> HTML text, added to at any time) as UTF-8;
+    anything else is 404. Stops with :meth:`close`."""
+
+    def __init__(self, pages: Optional[dict] = None) -> None:
+        import http.server
+
+        owner = self
+        self.pages = dict(pages or {})
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self) -> None:  # noqa: N802 - the base class's name
+                body = owner.pages.get(self.path.split("?", 1)[0])
+                if body is None:
+                    self.send_error(404)
+                    return
+                data = body.encode("utf-8")
+                self.send_response(200)
+                self.send_header("Content-Type", "text/html; charset=utf-8")
+                self.send_header("Content-Length", str(len(data)))
+                self.end_headers()
+                self.wfile.write(data)
+
+            def log_message(self, *args: Any) -> None:
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.origin = f"http://127.0.0.1:{self.server.server_address[1]}"
+        self.thread = in_thread(self.server.serve_forever)
+
+    def url(self, path: str = "/") -> str:
+        return self.origin + path
+
+    def close(self) -> None:
+        self.server.shutdown()
+        self.server.server_close()

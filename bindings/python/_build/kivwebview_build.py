@@ -20,6 +20,7 @@ HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SOURCE = os.path.join(HERE, "src")
 PACKAGE = "kivwebview"
 TAG = "py3-none-any"
+SHARED_SCRIPT = "page_api.js"
 
 
 def _project() -> Dict[str, str]:
@@ -73,7 +74,12 @@ def _package_files() -> List[Tuple[str, str]]:
                 continue
             path = os.path.join(root, name)
             files.append((os.path.relpath(path, SOURCE).replace(os.sep, "/"), path))
-    return files
+    # The page script that every host package of the library shares lives
+    # in bindings/shared in the source tree; a built package carries a copy.
+    if not any(arcname == f"{PACKAGE}/{SHARED_SCRIPT}" for arcname, _ in files):
+        files.append((f"{PACKAGE}/{SHARED_SCRIPT}",
+                      os.path.join(os.path.dirname(HERE), "shared", SHARED_SCRIPT)))
+    return sorted(files)
 
 
 def _write_wheel(directory: str, contents: List[Tuple[str, bytes]]) -> str:
@@ -146,13 +152,13 @@ def build_sdist(sdist_directory: str, config_settings: Optional[dict] = None) ->
     p = _project()
     base = f"{p['name']}-{p['version']}"
     name = f"{base}.tar.gz"
-    members = ["pyproject.toml", "README.md", "_build/kivwebview_build.py"]
-    members += [os.path.relpath(path, HERE) for _, path in _package_files()]
+    members = [(member, os.path.join(HERE, member))
+               for member in ("pyproject.toml", "README.md", "_build/kivwebview_build.py")]
+    members += [(f"src/{arcname}", path) for arcname, path in _package_files()]
     with tarfile.open(os.path.join(sdist_directory, name), "w:gz", format=tarfile.PAX_FORMAT) as tar:
-        for member in members:
-            path = os.path.join(HERE, member)
+        for member, path in members:
             if os.path.exists(path):
-                tar.add(path, f"{base}/{member.replace(os.sep, '/')}", recursive=False)
+                tar.add(path, f"{base}/{member}", recursive=False)
         info = tarfile.TarInfo(f"{base}/PKG-INFO")
         data = _metadata().encode("utf-8")
         info.size = len(data)

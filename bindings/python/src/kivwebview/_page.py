@@ -15,7 +15,7 @@ from __future__ import annotations
 import json
 import os
 import re
-from typing import Any, Iterable, Optional
+from typing import Any, Dict, Iterable, Optional
 
 #: The key under which pages send the package's own messages with
 #: ``kiv_send_event``; such items are consumed, not delivered as "js-evt".
@@ -35,8 +35,20 @@ MAX_ID = 2 ** 53 - 1
 _STATE = 'window[Symbol.for("kivwebview.api")]'
 
 
+# The script is shared by every host package of the library: an installed
+# package carries a copy next to this module; in the source tree it is the
+# one file in bindings/shared.
+_SCRIPT_PLACES = (
+    os.path.join(os.path.dirname(os.path.abspath(__file__)), "page_api.js"),
+    os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, os.pardir, os.pardir,
+                 "shared", "page_api.js"),
+)
+
+
 def _load_source() -> str:
-    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "page_api.js")
+    for path in _SCRIPT_PLACES:
+        if os.path.exists(path):
+            break
     with open(path, encoding="utf-8") as f:
         lines = f.read().splitlines()
     # The leading comment explains the file; pages need only the code.
@@ -79,13 +91,18 @@ def valid_id(number: Any) -> Optional[int]:
     return None
 
 
-def install_script(names: Optional[Iterable[str]], hello: bool) -> str:
+def install_script(names: Optional[Iterable[str]], hello: bool,
+                   allowed: Optional[Dict[str, Any]] = None) -> str:
     """The page script: with ``names`` (a list), window.kiv.api gets exactly
-    those functions; with None it is left alone. ``hello`` makes the page
-    announce its document id."""
+    those functions, in a document whose origin ``allowed`` admits (see
+    :meth:`OriginRule.page_literal`; None admits none); with None it is left
+    alone. ``hello`` makes the page announce its document id."""
     listed = "null" if names is None else js_literal(sorted(names))
+    admitted = js_literal(allowed if allowed is not None
+                          else {"all": False, "html": False, "origins": []})
     return (_SOURCE.replace("__NAMES__", listed)
-            .replace("__HELLO__", "true" if hello else "false"))
+            .replace("__HELLO__", "true" if hello else "false")
+            .replace("__ALLOWED__", admitted))
 
 
 def reply_script(doc: str, call_id: int, answer_json: str) -> str:
@@ -96,18 +113,33 @@ def reply_script(doc: str, call_id: int, answer_json: str) -> str:
             f"{js_literal(doc)}, {int(call_id)}, {js_literal(answer_json)}); }})();")
 
 
-def launch_script(call_id: int, js: str) -> str:
+#: The body for ``kiv_webview_call_js`` that tells who the window's current
+#: document is: ``[origin, scheme, document id or null]``. It answers through
+#: the call's own result, which no page script can replace, and reads only
+#: ``location``, which no page script can change; the document id is the
+#: page's own to set, and counts only together with an origin the host
+#: answers. Strict, so that nothing the page defines can reach this code.
+IDENTITY_SCRIPT = ('"use strict"; var s = ' + _STATE + '; var doc = null;'
+                   ' try { doc = s && typeof s.doc === "string" ? s.doc : null; } catch (e) {}'
+                   ' return [location.origin, location.protocol, doc];')
+
+
+def launch_script(call_id: int, token: str, js: str) -> str:
     """The body for ``kiv_webview_call_js`` that starts ``js`` as an async
-    function and returns the page's document id at once."""
+    function and returns the page's document id at once. An outcome sent
+    later carries ``token``."""
     return (install_script(None, False)
-            + f"return {_STATE}.launch({int(call_id)}, async function () {{\n{js}\n}});")
+            + f"return {_STATE}.launch({int(call_id)}, {js_literal(token)}, "
+              f"async function () {{\n{js}\n}});")
 
 
 def take_script(call_id: int) -> str:
-    """The body for ``kiv_webview_call_js`` that returns the outcome of the
-    awaitable call ``call_id`` as JSON text when it has settled, else null
-    (the page then sends it when it settles)."""
-    return f"const state = {_STATE}; return state ? state.take({int(call_id)}) : null;"
+    """The body for ``kiv_webview_call_js`` that returns, as
+    ``[document id, outcome]``, the outcome of the awaitable call ``call_id``
+    as JSON text when it has settled by then, else null (the page then sends
+    it when it settles)."""
+    return (f"const state = {_STATE}; "
+            f"return state ? [state.doc, state.take({int(call_id)})] : null;")
 
 
 def answer_value(value: Any) -> str:

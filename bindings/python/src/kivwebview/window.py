@@ -7,10 +7,12 @@ import inspect
 import itertools
 import json
 import logging
+import secrets
 from dataclasses import dataclass, field
-from typing import Any, Callable, Dict, List, Mapping, Optional, TypeVar, Union
+from typing import Any, Callable, Dict, Iterable, List, Mapping, Optional, TypeVar, Union
 
 from . import _page
+from ._origins import OriginRule
 from ._asyncio import pump_until
 from ._native import EventCallback, Library, ResultCode, WindowState
 from ._runtime import calling, state
@@ -178,6 +180,8 @@ class _PageCall:
     def __call__(self) -> None:
         if not self.current():
             return  # dropped: nobody is left to answer
+        if not self.admitted():
+            return
         function = self.window._exposed.get(self.name)
         if function is None:
             self.answer(_page.answer_error(
@@ -204,6 +208,36 @@ class _PageCall:
             self.start(result)
         else:
             self.answer_value(result)
+
+    def admitted(self) -> bool:
+        """Asks the window's current document who it is, through a call
+        whose answer no page script can give in its place; true when it is
+        the document that made this call, and its origin is one the window
+        answers. A call from any other document runs nothing: from a page
+        replaced meanwhile it is dropped, from a page of another origin it
+        is refused (its promise, if it has one, rejects)."""
+        window = self.window
+        try:
+            answer = window.call_js_raw(_page.IDENTITY_SCRIPT)
+            identity = json.loads(answer.text).get("result") if answer.code == ResultCode.oke \
+                else None
+        except (ResultError, ValueError, AttributeError):
+            identity = None
+        if not isinstance(identity, list) or len(identity) != 3 or identity[2] != self.doc:
+            log.debug("window %d: dropped a call of %s from a document that is not the "
+                      "window's current one", window.handle, self.name)
+            return False
+        origin, scheme = identity[0], identity[1]
+        if window._origins.admits(origin, scheme):
+            return True
+        shown = origin if isinstance(origin, str) and origin != "null" else str(scheme)
+        log.warning("window %d: refused a call of kiv.api.%s from %s, an origin this window "
+                    "did not load (set_url, set_html) or allow (allow_origins)",
+                    window.handle, self.name, shown)
+        self.answer(_page.answer_error(
+            "SecurityError", f"the host does not answer pages of {shown}: kiv.api.{self.name} "
+            "is only for the pages it loaded itself or allowed"))
+        return False
 
     def start(self, awaitable: Any) -> None:
         try:
@@ -252,13 +286,16 @@ class _PageCall:
 
 
 class _ScriptCall:
-    """An awaitable JavaScript call waiting for its page's answer."""
+    """An awaitable JavaScript call waiting for its page's answer: the
+    answer counts only when it comes from the document the call was started
+    in, with the call's token."""
 
-    __slots__ = ("future", "doc")
+    __slots__ = ("future", "doc", "token")
 
     def __init__(self, future: "asyncio.Future[Any]") -> None:
         self.future = future
         self.doc: Optional[str] = None
+        self.token = secrets.token_hex(16)
 
     def settle(self, outcome: Callable[["asyncio.Future[Any]"], None]) -> None:
         if self.future.done():
@@ -288,11 +325,17 @@ class Window:
             window is then a window-modal dialog over it.
         handlers: event name -> handler, registered before the window opens.
         on_event: a handler for every event, registered before the window opens.
+        allow_origins: origins (``"https://example.org"``, or URLs standing
+            for their origins) whose pages may call the exposed functions
+            besides the pages the window loads itself; ``"*"`` allows every
+            origin, so that any page the window ever shows, reached by any
+            link, may call them: dangerous, see :meth:`expose`.
     """
 
     def __init__(self, parent: "Union[Window, int, None]" = None, *,
                  handlers: Optional[Mapping[str, Handler]] = None,
-                 on_event: Optional[Handler] = None) -> None:
+                 on_event: Optional[Handler] = None,
+                 allow_origins: Iterable[str] = ()) -> None:
         self._handle = 0
         self._closed = False
         self._title: Optional[str] = None
@@ -305,6 +348,8 @@ class Window:
         self._page_loaded = False  # a "page-loaded" has arrived
         self._page_doc: Optional[str] = None  # the id the current page announced
         self._script_calls: Dict[int, _ScriptCall] = {}
+        # The documents the exposed functions answer.
+        self._origins = OriginRule(allow_origins)
         for name, handler in (handlers or {}).items():
             self.on(name, handler)
         if on_event is not None:
@@ -428,7 +473,9 @@ class Window:
             reply = message.get("reply")
             if script_call is None or not isinstance(reply, str):
                 return
-            if script_call.doc is not None and script_call.doc != doc:
+            # Only the document the call ran in, and only with the call's
+            # token, answers it.
+            if doc != script_call.doc or message.get("token") != script_call.token:
                 return
             self._settle_script_call(script_call, reply)
 
@@ -461,7 +508,8 @@ class Window:
         # and has the page announce its document. Works inside handlers.
         names = list(self._exposed) if self._had_exposed else None
         try:
-            self.run_js(_page.install_script(names, hello=True))
+            self.run_js(_page.install_script(names, hello=True,
+                                             allowed=self._origins.page_literal()))
         except ResultError:
             pass  # the window has closed
 
@@ -497,6 +545,19 @@ class Window:
         closes, before the answer is sent, the call is dropped without
         error: a call not started yet is not run, and the answer of a
         running one is discarded. Promises never outlive their page.
+
+        Only the window's own pages may call: those it showed with
+        :meth:`set_html`, and those of the origins of the URLs it loaded with
+        :meth:`set_url` (a link to another page of such an origin keeps the
+        functions), plus the origins given to ``allow_origins`` or
+        :meth:`allow_origin`. A page of any other origin, reached by a link
+        or a redirect, gets no ``window.kiv.api``, and every call message it
+        sends is refused without running the function (a promise it has
+        rejects with a ``SecurityError``). Before each call runs, the package
+        asks the window's current document, in a call whose answer no page
+        script can give in its place, for its origin and its id: a message
+        made up by a page, or left over from a page replaced since, runs
+        nothing.
 
         Args:
             function: the function; any callable.
@@ -547,6 +608,28 @@ class Window:
     def exposed(self) -> Dict[str, Callable[..., Any]]:
         """The exposed functions by name (a copy)."""
         return dict(self._exposed)
+
+    def allow_origin(self, origin: str) -> None:
+        """Lets pages of ``origin`` (``"https://example.org"``, or a URL
+        standing for its origin) call the exposed functions too, from the
+        next page they load (at once when a page is loaded). ``"*"`` allows
+        every origin: any page the window ever shows, reached by any link,
+        may then call them. That is dangerous; allow the origins you serve.
+
+        Raises:
+            ValueError: not an origin (no ``scheme://host``).
+        """
+        self._origins.allow(origin)
+        if self._page_loaded and not self._closed and self._had_exposed:
+            self._install_page_api()
+
+    @property
+    def allowed_origins(self) -> List[str]:
+        """The origins whose pages may call the exposed functions, sorted:
+        those of the URLs loaded with :meth:`set_url` and those allowed
+        (``["*"]`` when every origin is). Pages shown with :meth:`set_html`
+        may call them too."""
+        return self._origins.origins
 
     # -- state ------------------------------------------------------------
 
@@ -614,13 +697,18 @@ class Window:
             raise ResultError(function, self._handle, code)
 
     def set_url(self, url: str) -> None:
-        """Loads ``url``; the "page-loaded" event tells the outcome."""
+        """Loads ``url``; the "page-loaded" event tells the outcome. From
+        then on the exposed functions answer pages of the URL's origin too
+        (give the URL with its scheme, e.g. ``http://127.0.0.1:8000/``)."""
         self._check("kiv_webview_set_url", lambda lib: lib.set_url(self._handle, _utf8(url, "url")))
+        self._origins.loaded(url)
 
     def set_html(self, html: str) -> None:
-        """Shows the HTML text ``html`` (no base URL); "page-loaded" follows."""
+        """Shows the HTML text ``html`` (no base URL); "page-loaded" follows.
+        The exposed functions answer such pages of this window."""
         self._check("kiv_webview_set_html",
                     lambda lib: lib.set_html(self._handle, _utf8(html, "html")))
+        self._origins.showed_html()
 
     def run_js(self, js: str) -> None:
         """Runs the script ``js`` in the page without waiting for a result."""
@@ -686,18 +774,23 @@ class Window:
         self._script_calls[call_id] = call
         self._uses_page_api = True
         try:
-            answer = self.call_js_raw(_page.launch_script(call_id, js))
+            answer = self.call_js_raw(_page.launch_script(call_id, call.token, js))
             data = json.loads(answer.text)
             if answer.code != ResultCode.oke:
                 raise JavaScriptError(self._handle, answer.code, answer.text, data)
             call.doc = _page.valid_document(data.get("result"))
+            if call.doc is None:
+                self._fail_script_call(call, "the page did not start the script")
+                return call.future.result()
             # A script that awaited nothing slow has settled by now: take its
-            # outcome at once. Otherwise the page sends it when it settles.
+            # outcome at once, from the same document. Otherwise the page
+            # sends it when it settles.
             taken = self.call_js_raw(_page.take_script(call_id))
             if taken.code == ResultCode.oke:
-                text = json.loads(taken.text).get("result")
-                if isinstance(text, str):
-                    self._settle_script_call(call, text)
+                result = json.loads(taken.text).get("result")
+                if (isinstance(result, list) and len(result) == 2 and result[0] == call.doc
+                        and isinstance(result[1], str)):
+                    self._settle_script_call(call, result[1])
             if not call.future.done():
                 await pump_until(call.future.done, function="call_js_async")
             return call.future.result()

@@ -1,7 +1,9 @@
-// The page side of kivwebview's exposed functions and awaitable JavaScript
-// calls. The package runs this script in a page (its two arguments filled in
-// as JSON literals) after every "page-loaded" of a window that uses them, and
-// at the start of each awaitable call.
+// The page side of exposed functions and awaitable JavaScript calls, shared
+// by every host package of kivwebview_qt (bindings/python, bindings/node).
+// A package runs this script in a page, its three arguments filled in as
+// JSON literals (__NAMES__, __HELLO__, __ALLOWED__), after every
+// "page-loaded" of a window that uses them, and at the start of each
+// awaitable call.
 //
 // Running it again in the same document is harmless: the call state lives in
 // one object per document, stored once under a registered symbol, so pending
@@ -13,7 +15,14 @@
 // host can tell a replaced page's calls from the current page's. Answers come
 // back as scripts that hand a JSON text, as a string, to state.reply; an
 // answer for another document id is ignored.
-(function (names, hello) {
+//
+// Nothing here is a guard against the page itself: a page can send any
+// message it likes. The host runs an exposed function only after asking the
+// window's current document, in a call the page cannot answer in its place,
+// for its origin (location.origin, which no page script can change) and its
+// id. This script only keeps window.kiv.api away from documents whose origin
+// the host does not answer, so that they see no functions to call.
+(function (names, hello, allowed) {
     "use strict";
     var KEY = Symbol.for("kivwebview.api");
     var state = window[KEY];
@@ -72,8 +81,8 @@
         // An awaitable call from the host: runs `body` (an async function)
         // and returns this document's id at once. The host then takes the
         // outcome with state.take when the body has settled by then (it
-        // awaited nothing that takes time); otherwise the outcome is sent
-        // when it settles.
+        // awaited nothing that takes time); otherwise the outcome is sent,
+        // with the call's token, when it settles.
         state.outcomes = new Map();
         state.sendLater = new Set();
         state.take = function (id) {
@@ -85,7 +94,7 @@
             state.outcomes.delete(id);
             return text;
         };
-        state.launch = function (id, body) {
+        state.launch = function (id, token, body) {
             var settle = function (outcome) {
                 var text;
                 try {
@@ -97,7 +106,7 @@
                     });
                 }
                 if (state.sendLater.delete(id))
-                    state.send({ js: id, reply: text });
+                    state.send({ js: id, token: token, reply: text });
                 else
                     state.outcomes.set(id, text);
             };
@@ -111,6 +120,25 @@
 
         Object.defineProperty(window, KEY, { value: state });
     }
+
+    // Whether this document's origin is one the host answers: allowed is
+    // {all: bool, html: bool, origins: [...]}, a literal of this script, and
+    // the test reads only its own members, location (which pages cannot
+    // replace) and ===.
+    var answered = function () {
+        if (allowed.all === true)
+            return true;
+        var scheme = location.protocol;
+        if (allowed.html === true && (scheme === "data:" || scheme === "kiv-html:"))
+            return true;
+        var here = location.origin;
+        var origins = allowed.origins;
+        for (var i = 0; i < origins.length; ++i) {
+            if (origins[i] === here)
+                return true;
+        }
+        return false;
+    };
 
     // window.kiv and window.kiv.api: made when missing, added to when they
     // exist. A window.kiv that is not an object belongs to the page and is
@@ -141,6 +169,8 @@
         });
     };
 
+    if (names !== null && !answered())
+        names = null;
     if (names !== null) {
         try {
             installNames();
@@ -158,4 +188,4 @@
     }
     if (names !== null)
         window.dispatchEvent(new Event("kiv-api-ready"));
-})(__NAMES__, __HELLO__);
+})(__NAMES__, __HELLO__, __ALLOWED__);
