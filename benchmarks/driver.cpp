@@ -231,6 +231,10 @@ Options parseOptions(int argc, char **argv)
             opt.group.windows = std::atoi(argv[++i]);
         else if (a == "--seconds" && i + 1 < argc)
             opt.group.seconds = std::atof(argv[++i]);
+        else if (a == "--repeats" && i + 1 < argc)
+            opt.group.repeats = std::atoi(argv[++i]);
+        else if (a == "--rows" && i + 1 < argc)
+            opt.group.rows = argv[++i];
         else if (a == "--verbose")
             opt.verbose = true;
         else {
@@ -253,7 +257,10 @@ QJsonObject runMode(const Options &opt, int argc, char **argv)
         {"memory", [&] { return runMemory(g); }}, {"first-lib", [&] { return runFirstLib(g); }},
         {"first-qt", [&] { return runFirstQt(argc, argv); }}, {"hold", [&] { return runHold(g); }},
         {"hold-floor", [&] { return runHoldFloor(g, false); }},
-        {"hold-floor-sliced", [&] { return runHoldFloor(g, true); }}};
+        {"hold-floor-sliced", [&] { return runHoldFloor(g, true); }},
+        {"large-html", [&] { return runLargeHtml(g); }},
+        {"small-html", [&] { return runSmallHtml(g); }},
+        {"large-html-memory", [&] { return runLargeHtmlMemory(g); }}};
     const auto it = modes.find(opt.mode);
     if (it == modes.end())
         fail("unknown mode " + opt.mode);
