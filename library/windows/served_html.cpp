@@ -80,16 +80,18 @@ bool ServedHtml::show(int handle, QWebEnginePage *page, const QByteArray &utf8)
     }
     const quint64 serial = ++lastSerial;
     texts.insert(handle, Served {serial, utf8, page});
-    holdDrawing(page);
-    page->setUrl(QUrl(QStringLiteral("kiv-html:%1/%2").arg(handle).arg(serial)));
+    const QUrl url(QStringLiteral("kiv-html:%1/%2").arg(handle).arg(serial));
+    holdDrawing(page, url);
+    page->setUrl(url);
     return true;
 }
 
-void ServedHtml::holdDrawing(QWebEnginePage *page)
+void ServedHtml::holdDrawing(QWebEnginePage *page, const QUrl &url)
 {
-    if (held.contains(page))
+    const bool holding = held.contains(page);
+    held.insert(page, url);
+    if (holding)
         return;
-    held.insert(page);
     page->setVisible(false);
     connect(page, &QWebEnginePage::loadingChanged, this,
         [this, page](const QWebEngineLoadingInfo &info) { loadingChanged(page, info); });
@@ -98,12 +100,16 @@ void ServedHtml::holdDrawing(QWebEnginePage *page)
 
 void ServedHtml::loadingChanged(QWebEnginePage *page, const QWebEngineLoadingInfo &info)
 {
-    // The hold ends when the load of a served text has ended (loaded,
-    // stopped or failed), or when the page has gone on to load anything
-    // else.
-    const bool served = isServedUrl(info.url());
-    const bool started = info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
-    if (served != started)
+    // The hold ends when the load of the awaited served text has ended
+    // (loaded, stopped or failed), or when the page has gone on to load
+    // anything else. An earlier served load that ends meanwhile (replaced
+    // by a newer text) does not end it.
+    const QWebEngineLoadingInfo::LoadStatus status = info.status();
+    const bool started = status == QWebEngineLoadingInfo::LoadStartedStatus;
+    const bool ended = !isServedUrl(info.url()) ? started
+                                                : status == QWebEngineLoadingInfo::LoadSucceededStatus
+            || (!started && info.url() == held.value(page));
+    if (ended)
         releaseDrawing(page);
 }
 
@@ -136,7 +142,7 @@ void ServedHtml::requestStarted(QWebEngineUrlRequestJob *job)
     // A reload, or a return through the history: not drawn until whole
     // either.
     if (found->page)
-        holdDrawing(found->page);
+        holdDrawing(found->page, job->requestUrl());
     // The engine reads the device on another thread until the job goes; the
     // buffer shares the text, which nothing writes to.
     auto *buffer = new QBuffer;

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QHash>
 #include <QPointer>
-#include <QSet>
 #include <QUrl>
 #include <QWebEngineUrlSchemeHandler>
 
@@ -56,8 +55,8 @@ private:
         QPointer<QWebEnginePage> page;
     };
 
-    // Keeps page from drawing until its load of a served text ends.
-    void holdDrawing(QWebEnginePage *page);
+    // Keeps page from drawing until its load of the served url ends.
+    void holdDrawing(QWebEnginePage *page, const QUrl &url);
     void loadingChanged(QWebEnginePage *page, const QWebEngineLoadingInfo &info);
     void releaseDrawing(QWebEnginePage *page);
 
@@ -65,8 +64,8 @@ private:
     quint64 lastSerial = 0;
     // Per window handle: the serial in its URL, the text and the page.
     QHash<int, Served> texts;
-    // Pages kept from drawing.
-    QSet<QWebEnginePage *> held;
+    // Pages kept from drawing, and the served URL each one waits for.
+    QHash<QWebEnginePage *, QUrl> held;
 };
 
 #endif // KIVWEBVIEW_SERVED_HTML_H

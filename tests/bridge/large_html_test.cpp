@@ -125,6 +125,28 @@ TEST(LargeHtml, TextsUpTo64KiBGoAsDataUrlsAndLargerOnesAreServed)
     }
 }
 
+// A large text that replaces another one still loading is held until it
+// has loaded itself, then drawn.
+TEST(LargeHtml, ATextThatReplacesOneStillLoadingIsDrawnOnceLoaded)
+{
+    const int wv = kiv_webview_create(0, recordEvent);
+    const KindedPage first = kindedPage(size_t(3) << 20, false, "first");
+    const KindedPage second = kindedPage(size_t(3) << 20, false, "second");
+    ASSERT_EQ(kiv_webview_set_html(wv, first.html.c_str()), oke);
+    ASSERT_EQ(kiv_webview_set_html(wv, second.html.c_str()), oke);
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            const std::vector<std::string> loads = loadTexts(wv);
+            return !loads.empty() && loads.back() == R"({"event":"page-loaded","oke":true})";
+        },
+        120000));
+    EXPECT_EQ(callJs(wv,
+                  "return [document.title, window.drawnWhileLoading,"
+                  " document.visibilityState].join(' ');")
+                  .value,
+        R"({"exn":false,"oke":true,"result":"second hidden visible"})");
+}
+
 // The served page behaves like a small one: it reloads whole, the bridge
 // works, it may not show local files, and the next small page replaces it.
 TEST(LargeHtml, AServedPageReloadsAndKeepsToItselfLikeASmallOne)
