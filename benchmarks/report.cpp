@@ -200,15 +200,17 @@ QJsonArray largeHtmlFigures(const QJsonObject &group)
     for (const QJsonValue &v : group["rows"].toArray()) {
         const QJsonObject row = v.toObject();
         const std::string key = "large_html_" + row["key"].toString().toStdString();
+        const double bytes = row["bytes"].toDouble();
         const std::string page = row["kind"].toString().toStdString() + ", "
-            + formatValue(row["bytes"].toDouble() / (1 << 20)) + " MiB";
+            + (bytes < (1 << 20) ? std::to_string(std::lround(bytes / 1024)) + " KiB"
+                                 : std::to_string(std::lround(bytes / (1 << 20))) + " MiB");
         const Summary html = summarize(fromJsonArray(row["set_html_ms"].toArray()));
         const Summary file = summarize(fromJsonArray(row["file_ms"].toArray()));
-        addFigure(out, key + "_set_html", page + ": set_html to page-loaded", "ms", html);
-        addFigure(out, key + "_file", page + ": file URL to page-loaded", "ms", file);
+        addFigure(out, key + "_set_html", page + ": set_html, call to page-loaded", "ms", html);
+        addFigure(out, key + "_file", page + ": file URL, the same", "ms", file);
         out.append(single((key + "_ratio").c_str(), (page + ": set_html / file").c_str(), "x",
             html.median / file.median));
-        out.append(single((key + "_margin").c_str(), (page + ": set_html - (1.2x file + 0.3 s)").c_str(),
+        out.append(single((key + "_margin").c_str(), (page + ": set_html beyond the goal").c_str(),
             "ms", html.median - (1.2 * file.median + 300.0)));
         whole = whole && row["whole"].toBool();
     }
