@@ -49,7 +49,7 @@ ServedHtml::ServedHtml(QObject *parent)
 {
 }
 
-bool ServedHtml::show(int handle, QWebEnginePage *page, const QByteArray &utf8)
+bool ServedHtml::show(int handle, QWebEnginePage *page, const QByteArray &utf8, quint64 serial)
 {
     if (dataUrlLength(utf8) <= maxUrlLength) {
         // Small enough: exactly what setHtml does.
@@ -63,7 +63,6 @@ bool ServedHtml::show(int handle, QWebEnginePage *page, const QByteArray &utf8)
         QWebEngineProfile::defaultProfile()->installUrlSchemeHandler(schemeName, this);
         installed = true;
     }
-    const quint64 serial = ++lastSerial;
     texts.insert(handle, qMakePair(serial, utf8));
     page->setUrl(QUrl(QStringLiteral("kiv-html:%1/%2").arg(handle).arg(serial)));
     return true;
