@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
-  libqt6webenginecore6-bin libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools qt6-positioning-dev
+  libqt6webenginecore6-bin libgl-dev libxcb1-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth openbox xdotool wmctrl x11-utils x11-apps imagemagick
+  xvfb xauth openbox xdotool wmctrl xclip x11-utils x11-apps imagemagick
   openssl python3 python3-pytest python3-venv python3-pip
   fonts-dejavu-core procps
 )

@@ -6,7 +6,6 @@
 #include "../windows/webview_qt.h"
 #include "../windows/webview_window.h"
 #include "command.h"
-#include "window_title.h"
 
 #include <QEventLoop>
 #include <QUrl>
@@ -25,7 +24,9 @@ window_state_t stateOf(const WebviewWindow *w)
         return hidden;
     if (w->isMinimized())
         return minimized;
-    if (w->isMaximized())
+    // A window on the whole screen (a page's full screen) counts as
+    // maximised.
+    if (w->isMaximized() || w->isFullScreen())
         return w->isActiveWindow() ? maximized_active : maximized;
     if (w->isVisible())
         return w->isActiveWindow() ? normal_active : normal;
@@ -122,7 +123,7 @@ void Kivwebview_qt::executeWindowCommand(Command *cmd, WebviewWindow *w)
         cmd->complete(int(stateOf(w)));
         return;
     case cmd_set_title:
-        w->setWindowTitle(boundedTitle(arg1.toString()));
+        w->setTitleFromHost(arg1.toString());
         break;
     }
     cmd->complete(true);
@@ -139,9 +140,14 @@ void Kivwebview_qt::executePageCommand(Command *cmd, WebviewWindow *w)
     case cmd_set_url:
         w->view()->setUrl(QUrl(text, QUrl::TolerantMode));
         break;
-    case cmd_set_html:
-        cmd->complete(servedHtml->show(handle, w->view()->page(), text.toUtf8()));
+    case cmd_set_html: {
+        // The window learns the text's serial first: the engine may report
+        // the new address while the load is being started.
+        const quint64 serial = servedHtml->nextSerial();
+        w->htmlShown(serial);
+        cmd->complete(servedHtml->show(handle, w->view()->page(), text.toUtf8(), serial));
         return;
+    }
     case cmd_run_js:
         w->runJs(text);
         break;

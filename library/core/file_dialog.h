@@ -21,6 +21,8 @@ public:
     FileDialog &operator=(const FileDialog &) = delete;
 
     QFileDialog *operator->() const { return dialog.data(); }
+    // The dialog, or null once its window has destroyed it.
+    QFileDialog *get() const { return dialog.data(); }
 
     // Shows the dialog modally and runs its event loop until the user
     // answers it, or its window goes. True when the user accepted it.

@@ -3,8 +3,11 @@
 #include "kivwebview_qt_class.h"
 
 #include "../bridge/event_container.h"
+#include "../windows/blocked_close_requests.h"
 #include "../windows/downloads.h"
+#include "../windows/notifications.h"
 #include "../windows/served_html.h"
+#include "../windows/user_gestures.h"
 #include "../windows/webview_qt.h"
 #include "../windows/webview_window.h"
 #include "command.h"
@@ -26,8 +29,12 @@ void Kivwebview_qt::createWindow(Command *cmd)
     auto *callback = reinterpret_cast<void (*)(kiv_event_t *)>(cmd->args.value(1).value<void *>());
     WebviewWindow *parent = windows.value(parentHandle, nullptr);
 
-    if (!downloads)
+    if (!downloads) {
         downloads = new Downloads(this); // starts the web engine
+        new Notifications(this);
+        BlockedCloseRequests::install();
+        UserGestures::install();
+    }
     auto *w = new WebviewWindow(parent);
     auto *view = new WebViewQt(nextHandle(), w);
     w->addView(view, this);

@@ -23,13 +23,19 @@
  * request is done; the host's callbacks may run before it returns.
  *
  * A page's own modal dialogs (JavaScript alert, confirm, prompt, a file
- * chooser of <input type=file>, beforeunload, HTTP authentication, the save
- * dialog of a download) and the library's file dialogs stay open until the
- * user answers them: the call that is pumping the loop when such a dialog
- * opens returns only after it closed. The page's alert, confirm, prompt and
- * beforeunload dialogs are titled by the page's title, else its host name,
- * else "Alert", "Confirm" or "Prompt" (never by the page's URL), cut like
- * window titles.
+ * chooser of <input type=file>, beforeunload, HTTP authentication, a
+ * permission question, the save dialog of a download or of printing) and
+ * the library's file dialogs stay open until the user answers them: the call
+ * that is pumping the loop when such a dialog opens returns only after it
+ * closed. The page's dialogs are modal to their window only, and titled by
+ * the page's title, else its host name, else "Alert", "Confirm", "Prompt",
+ * "Login" or "Permission" (never by the page's URL), cut like window titles.
+ * While one is open the window's close button still works: the host gets
+ * "can-close?", and kiv_webview_close (also from that callback) ends the
+ * dialog as cancelled and closes the window. From a document's second
+ * alert, confirm or prompt on, the dialog offers "Prevent this page from
+ * creating more dialogs"; once the user ticks it, that document's further
+ * alerts return at once, confirms false and prompts null.
  *
  * Where the library makes the toolkit's application object, nothing of the
  * library, the toolkit or the web engine is written to the host's standard
@@ -144,7 +150,8 @@
  *                                              not polled meanwhile, and
  *                                              kiv_webview_call_js fails at
  *                                              once with eval_js_failed.
- *   {"event":"new-window","url":U}             the page asked for a new
+ *   {"event":"new-window","url":U}             after a click or key of the
+ *                                              user's, the page asked for a new
  *                                              window (a link with a target,
  *                                              window.open); no window opens.
  *                                              An http, https or mailto U is
@@ -168,6 +175,89 @@
  *                                              the download ended: saved
  *                                              whole (B true) or failed or
  *                                              was cancelled (B false)
+ *   {"event":"url-changed","url":U}            the main frame shows a new
+ *                                              address: a load (before its
+ *                                              page-loaded; a load the host
+ *                                              starts is reported at once,
+ *                                              then again where a redirect
+ *                                              takes it), a followed link,
+ *                                              history.pushState or
+ *                                              replaceState, a fragment.
+ *                                              A document shown with
+ *                                              kiv_webview_set_html is
+ *                                              reported as
+ *                                              "kiv-html:HANDLE/N" (N counts
+ *                                              the process's set_html calls;
+ *                                              a fragment follows as #F),
+ *                                              never as the text itself
+ *   {"event":"popup-blocked","url":U}          the page asked for a new
+ *                                              window (window.open, a link
+ *                                              with a target) without a
+ *                                              click or key of the user's:
+ *                                              nothing opened or launched,
+ *                                              and no "new-window" follows
+ *   {"event":"download-blocked","url":U}       the page started a download
+ *                                              while its previous save
+ *                                              dialog had no click or key of
+ *                                              the user's since: refused, no
+ *                                              dialog opened
+ *   {"event":"fullscreen","on":B}              the page made its window cover
+ *                                              the whole screen (B true,
+ *                                              requestFullscreen after a user
+ *                                              gesture) or left it (B false:
+ *                                              Esc, document.exitFullscreen,
+ *                                              a new page); the window then
+ *                                              has its earlier geometry and
+ *                                              state again
+ *   {"event":"print-finished","oke":B,"path":P}
+ *                                              window.print(): the user chose
+ *                                              P in the "Print to PDF" save
+ *                                              dialog, and the page was
+ *                                              written there (B true) or
+ *                                              could not be (B false).
+ *                                              Cancelled, nothing is written
+ *                                              or reported. After one dialog
+ *                                              the next needs a click or key
+ *                                              of the user's in between
+ *   {"event":"notification","body":T,"origin":O,"title":T}
+ *                                              a page of origin O that the
+ *                                              user allowed to show
+ *                                              notifications showed one; the
+ *                                              host decides how to show it.
+ *                                              It goes to the active window
+ *                                              of that origin, else to the
+ *                                              lowest handle showing it
+ *
+ * ---------------------------------------------------------------------------
+ * What a page may ask of its window
+ * ---------------------------------------------------------------------------
+ * Permissions: a page's request for the location, notifications, the camera,
+ * the microphone, the screen or the mouse pointer is always answered. The
+ * user is asked in a dialog modal to the window, "HOST[:PORT] wants to know
+ * your location" (or "... to show notifications", "... to use your camera",
+ * and so on), with Allow and Block; Escape and closing the dialog block. The
+ * answer is kept for that origin and feature until the process ends, in
+ * every window. A block fails in the page at once; a granted feature that
+ * this machine lacks (no positioning service, no camera) gets the engine's
+ * error (for the location, POSITION_UNAVAILABLE within about 10 s when no
+ * position comes).
+ * Clipboard: a page may write it (navigator.clipboard.writeText,
+ * document.execCommand('copy')) after a click or key of the user's; reading
+ * it is refused at once.
+ * Full screen: requestFullscreen after a user gesture covers the whole screen
+ * (see "fullscreen"); kiv_webview_window_state reports such a window as
+ * maximized or maximized_active.
+ * window.close() asks the host, as the close button does: "can-close?".
+ * HTTP and proxy authentication open the library's login dialog ("Login"),
+ * which shows the host and the realm: OK retries the request with what the
+ * user typed (sent nowhere else), Cancel ends the load with the engine's
+ * outcome.
+ * New windows and downloads: see "new-window", "popup-blocked" and
+ * "download-blocked".
+ * Title: until the host calls kiv_webview_set_title, a window shows its
+ * page's title, follows its changes, and shows the page's host name, else
+ * its local file's name, else "Untitled" when the page has none. Once the
+ * host sets a title, the host's title stays.
  *
  * Every document has the global function window.kiv_send_event(obj) from
  * its first line on (the library defines it again each time a page finishes
@@ -428,7 +518,8 @@ KIVWEBVIEW_EXPORT result_t kiv_webview_show_normal(int wv);
 
 /**
  * @return the state of window @p wv: hidden (3) when hidden; minimized (1);
- *         maximized (2) or maximized_active (18); normal (0) or
+ *         maximized (2) or maximized_active (18), also for a window
+ *         that a page put on the whole screen; normal (0) or
  *         normal_active (16); invalid (-1) when @p wv names no open window.
  * Pumps.
  */
@@ -437,6 +528,7 @@ KIVWEBVIEW_EXPORT window_state_t kiv_webview_window_state(int wv);
 /**
  * Sets the title of window @p wv. A title longer than 65536 UTF-16 code units
  * is cut to that length (the window system cannot carry much longer ones).
+ * From then on the window keeps the host's title instead of its page's.
  * @return oke, or window_action_failed when @p wv names no open window.
  * Pumps.
  */

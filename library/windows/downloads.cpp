@@ -3,6 +3,7 @@
 #include "../bridge/event_container.h"
 #include "../core/file_dialog.h"
 #include "kivwebview_qt_class.h"
+#include "page_dialogs.h"
 #include "webview_qt.h"
 #include "webview_window.h"
 
@@ -51,11 +52,24 @@ void Downloads::requested(QWebEngineDownloadRequest *download)
         return;
     }
     const int handle = view->id();
+    // A page may not ask again without the user: after a save dialog, the
+    // next one needs a click or a key of the user's on the page in between.
+    // A download asked for without one is refused, and reported.
+    const auto asked = gesturesAtLastDialog.constFind(handle);
+    if (asked != gesturesAtLastDialog.cend() && *asked == window->userGestures()) {
+        EventContainer event(QStringLiteral("download-blocked"));
+        event[QStringLiteral("url")] = download->url().toString();
+        download->cancel();
+        report(handle, event);
+        return;
+    }
+    gesturesAtLastDialog.insert(handle, window->userGestures());
     const QString proposed = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
     FileDialog dialog(
         window, QStringLiteral("Save download"), proposed, QString(), QFileDialog::AnyFile);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
-    const QString path = dialog.runUntilAnswered() ? dialog->selectedFiles().value(0) : QString();
+    const bool chosen = runPageDialog(window, *dialog.get()) == QDialog::Accepted && dialog.get();
+    const QString path = chosen ? dialog->selectedFiles().value(0) : QString();
     if (path.isEmpty()) {
         download->cancel();
         return;

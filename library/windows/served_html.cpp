@@ -63,7 +63,7 @@ ServedHtml::ServedHtml(QObject *parent)
 {
 }
 
-bool ServedHtml::show(int handle, QWebEnginePage *page, const QByteArray &utf8)
+bool ServedHtml::show(int handle, QWebEnginePage *page, const QByteArray &utf8, quint64 serial)
 {
     if (utf8.size() <= streamPiece || !schemeRegistered) {
         // Small: exactly what setHtml does. (Without the scheme, a larger
@@ -78,7 +78,6 @@ bool ServedHtml::show(int handle, QWebEnginePage *page, const QByteArray &utf8)
         QWebEngineProfile::defaultProfile()->installUrlSchemeHandler(schemeName, this);
         installed = true;
     }
-    const quint64 serial = ++lastSerial;
     texts.insert(handle, Served {serial, utf8, page});
     const QUrl url(QStringLiteral("kiv-html:%1/%2").arg(handle).arg(serial));
     holdDrawing(page, url);

@@ -38,10 +38,13 @@ public:
 
     explicit ServedHtml(QObject *parent = nullptr);
 
-    // Shows the UTF-8 text in page, as setHtml would with no base URL.
-    // False when the text cannot be shown: too long for a data URL while
-    // the scheme could not be registered.
-    bool show(int handle, QWebEnginePage *page, const QByteArray &utf8);
+    // The serial of the next text to show: the N of its kiv-html:HANDLE/N.
+    quint64 nextSerial() { return ++lastSerial; }
+    // Shows the UTF-8 text in page, as setHtml would with no base URL,
+    // under the serial taken from nextSerial(). False when the text cannot
+    // be shown: too long for a data URL while the scheme could not be
+    // registered.
+    bool show(int handle, QWebEnginePage *page, const QByteArray &utf8, quint64 serial);
     // Forgets the text kept for a closed window.
     void forget(int handle) { texts.remove(handle); }
 

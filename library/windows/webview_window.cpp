@@ -3,12 +3,21 @@
 #include "../bridge/event_container.h"
 #include "../bridge/page_bridge.h"
 #include "../bridge/page_scripts.h"
+#include "../core/window_title.h"
 #include "certificate_issuer.h"
+#include "full_screen.h"
 #include "kivwebview_qt_class.h"
+#include "login_dialog.h"
+#include "page_permissions.h"
+#include "page_printing.h"
+#include "web_page.h"
 #include "webview_qt.h"
 
+#include <QAuthenticator>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QFileInfo>
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QSslCertificate>
@@ -16,6 +25,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
 #include <QWindow>
 
 WebviewWindow::WebviewWindow(WebviewWindow *parent)
@@ -81,9 +91,37 @@ void WebviewWindow::addView(WebViewQt *view, Kivwebview_qt *central)
             // Answered from an event of its own, outside the engine's task,
             // so that the host's callback may run a dialog.
             const QUrl url = request.requestedUrl();
+            const bool userInitiated = request.isUserInitiated();
             QMetaObject::invokeMethod(
-                this, [this, url] { newWindowRequested(url); }, Qt::QueuedConnection);
+                this, [this, url, userInitiated] { newWindowRequested(url, userInitiated); },
+                Qt::QueuedConnection);
         });
+
+    // What else the page asks of its window.
+    connect(page, &QWebEnginePage::titleChanged, this, &WebviewWindow::followPageTitle);
+    connect(page, &QWebEnginePage::urlChanged, this, &WebviewWindow::pageUrlChanged);
+    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
+        // window.close(): the same question as the close button's, asked
+        // outside the engine's task.
+        QMetaObject::invokeMethod(this, &WebviewWindow::askToClose, Qt::QueuedConnection);
+    });
+    connect(page, &QWebEnginePage::authenticationRequired, this,
+        [this](const QUrl &url, QAuthenticator *authenticator) {
+            LoginDialog::answer(this, url, authenticator, QString());
+        });
+    connect(page, &QWebEnginePage::proxyAuthenticationRequired, this,
+        [this](const QUrl &url, QAuthenticator *authenticator, const QString &proxyHost) {
+            LoginDialog::answer(this, url, authenticator, proxyHost);
+        });
+    // The clipboard as a browser gives it: a page may write to it
+    // (navigator.clipboard.writeText, document.execCommand("copy")); reading
+    // it is refused at once.
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
+    new PagePermissions(this);
+    new PagePrinting(this);
+    fullScreen = new FullScreen(this);
+    followPageTitle();
 }
 
 void WebviewWindow::installBridgeScript()
@@ -100,13 +138,24 @@ void WebviewWindow::installBridgeScript()
     webView->page()->scripts().insert(script);
 }
 
-void WebviewWindow::newWindowRequested(const QUrl &url)
+void WebviewWindow::newWindowRequested(const QUrl &url, bool userInitiated)
 {
     // A link with a target, window.open(): the host hears of it, and a web
     // address goes to the desktop's browser (a mail address to its mail
     // program), keeping this window's page. Where the desktop has no browser,
     // a web address is shown in this window instead. Anything else (an empty
     // window, a blob or data URL) is left to the host.
+    //
+    // Only a request that follows a click or a key of the user's counts:
+    // the engine marks a request so when a gesture gave it (one request per
+    // gesture), as a browser's popup blocking does. Any other is only
+    // reported, and nothing opens.
+    if (!userInitiated) {
+        EventContainer blocked(QStringLiteral("popup-blocked"));
+        blocked[QStringLiteral("url")] = url.toString();
+        send(blocked);
+        return;
+    }
     EventContainer event(QStringLiteral("new-window"));
     event[QStringLiteral("url")] = url.toString();
     send(event);
@@ -182,7 +231,152 @@ bool WebviewWindow::placedByWindowSystem() const
 void WebviewWindow::closeView()
 {
     closing = true;
+    if (pageDialogsOpen()) {
+        endPageDialogs();
+        return; // closes once they are off the stack (pageDialogClosed)
+    }
     close();
+}
+
+// ---------------------------------------------------------------------------
+// The page's dialogs: modal to this window, but never in the way of its
+// close protocol (blocked_close_requests.h, page_dialogs.h).
+// ---------------------------------------------------------------------------
+
+void WebviewWindow::pageDialogOpened(QDialog *dialog)
+{
+    pageDialogs << dialog;
+}
+
+void WebviewWindow::pageDialogClosed(QDialog *dialog)
+{
+    pageDialogs.removeAll(dialog);
+    pageDialogs.removeAll(nullptr);
+    // The window, or an ancestor waiting for it, may go now.
+    for (WebviewWindow *w = this; w; w = w->parentWindow) {
+        if (w->closing && !w->pageDialogsOpen())
+            w->closeOncePageDialogsEnd();
+    }
+}
+
+bool WebviewWindow::pageDialogsOpen() const
+{
+    for (const QPointer<QDialog> &dialog : pageDialogs) {
+        if (dialog)
+            return true;
+    }
+    // A child window is destroyed with this one.
+    const QList<WebviewWindow *> children = findChildren<WebviewWindow *>(Qt::FindDirectChildrenOnly);
+    for (const WebviewWindow *child : children) {
+        if (child->pageDialogsOpen())
+            return true;
+    }
+    return false;
+}
+
+void WebviewWindow::endPageDialogs()
+{
+    const QList<QPointer<QDialog>> open = pageDialogs;
+    for (const QPointer<QDialog> &dialog : open) {
+        if (dialog)
+            dialog->reject();
+    }
+    const QList<WebviewWindow *> children = findChildren<WebviewWindow *>(Qt::FindDirectChildrenOnly);
+    for (WebviewWindow *child : children)
+        child->endPageDialogs();
+}
+
+void WebviewWindow::closeOncePageDialogsEnd()
+{
+    // Queued: the dialog that just ended is still on the stack, inside the
+    // engine's task for this page, which must return before the page goes.
+    QPointer<WebviewWindow> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self] {
+            if (self && self->closing && !self->closeDone && !self->pageDialogsOpen())
+                self->close();
+        },
+        Qt::QueuedConnection);
+}
+
+void WebviewWindow::closeRequestedWhileBlocked()
+{
+    askToClose();
+}
+
+void WebviewWindow::askToClose()
+{
+    if (!closing)
+        send(EventContainer(QStringLiteral("can-close?")));
+}
+
+// ---------------------------------------------------------------------------
+// The title and the address the page shows
+// ---------------------------------------------------------------------------
+
+void WebviewWindow::setTitleFromHost(const QString &title)
+{
+    titleFromHost = true;
+    setWindowTitle(boundedTitle(title));
+}
+
+void WebviewWindow::followPageTitle()
+{
+    if (titleFromHost || !webView)
+        return;
+    // The page's own title; without one, where it comes from: its host, a
+    // local file's name, else "Untitled". Never the toolkit's own default,
+    // the application's name.
+    const auto *page = static_cast<const WebPage *>(webView->page());
+    QString title = page->ownTitle();
+    const QUrl url = page->url();
+    if (title.isEmpty())
+        title = url.host();
+    if (title.isEmpty() && url.isLocalFile())
+        title = QFileInfo(url.toLocalFile()).fileName();
+    if (title.isEmpty())
+        title = QStringLiteral("Untitled");
+    setWindowTitle(boundedTitle(title));
+}
+
+void WebviewWindow::pageUrlChanged(const QUrl &url)
+{
+    followPageTitle();
+    // A text shown from HTML travels as a data URL as long as the text
+    // itself: the host hears of it as kiv-html:HANDLE/SERIAL, the serial of
+    // its kiv_webview_set_html. The first data URL after the call is that
+    // text's; going back to it later finds it again.
+    QString reported = url.toString();
+    // The engine shows a web address with no path with its root path: so is
+    // it reported, also when the load starts from the host's own spelling.
+    if (url.path().isEmpty() && url.isValid() && !url.host().isEmpty()) {
+        QUrl rooted = url;
+        rooted.setPath(QStringLiteral("/"));
+        reported = rooted.toString();
+    }
+    if (url.scheme() == QLatin1String("kiv-html"))
+        pendingHtmlSerial = 0; // the text is served under its own address
+    if (url.scheme() == QLatin1String("data")) {
+        // Known by the text, whatever fragment the page moved to since.
+        const size_t key = qHash(url.toString(QUrl::RemoveFragment));
+        if (pendingHtmlSerial != 0) {
+            htmlSerials.insert(key, pendingHtmlSerial);
+            pendingHtmlSerial = 0;
+        }
+        const auto found = htmlSerials.constFind(key);
+        if (found != htmlSerials.cend()) {
+            reported = QStringLiteral("kiv-html:%1/%2").arg(webView->id()).arg(*found);
+            if (url.hasFragment())
+                reported += QLatin1Char('#') + url.fragment(QUrl::FullyEncoded);
+        }
+    }
+    if (reported == reportedUrl || reported.isEmpty())
+        return;
+    reportedUrl = reported;
+    EventContainer event(QStringLiteral("url-changed"));
+    event[QStringLiteral("url")] = reported;
+    send(event);
 }
 
 // ---------------------------------------------------------------------------
@@ -242,13 +436,21 @@ void WebviewWindow::hideEvent(QHideEvent *)
         send(EventContainer(QStringLiteral("hide")));
 }
 
+void WebviewWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::WindowStateChange && fullScreen)
+        fullScreen->windowStateChanged();
+    QMainWindow::changeEvent(event);
+}
+
 void WebviewWindow::closeEvent(QCloseEvent *event)
 {
     if (!closing) {
         event->setAccepted(false);
-        send(EventContainer(QStringLiteral("can-close?")));
+        askToClose();
         return;
     }
+    closeDone = true;
     bridge->failCalls(QStringLiteral("the window was closed before the page answered"));
     moveTimer.stop();
     resizeTimer.stop();

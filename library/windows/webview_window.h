@@ -3,14 +3,19 @@
 #ifndef KIVWEBVIEW_WEBVIEW_WINDOW_H
 #define KIVWEBVIEW_WEBVIEW_WINDOW_H
 
+#include <QHash>
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWebEngineCertificateError>
 
 class Kivwebview_qt;
 class EventContainer;
+class FullScreen;
 class PageBridge;
+class QDialog;
 class WebViewQt;
 struct Command;
 
@@ -28,7 +33,12 @@ public:
 
     // Marks the window as closing and closes it: it sends "closed", leaves
     // the registry and deletes itself (with its developer tools) later.
+    // While a dialog of its page (or of a child window's page) is open, the
+    // window cannot go yet: the dialog runs inside the engine's own task for
+    // that page. The dialogs are then cancelled, and the window closes as
+    // soon as the last of them is off the stack.
     void closeView();
+    bool isClosing() const { return closing; }
     bool windowCreated() const { return created; }
     // True once the window system has mapped the window where its manager
     // placed it, or when there is nothing to wait for (hidden, minimised).
@@ -42,6 +52,30 @@ public:
     void callJs(const QString &code, Command *command);
     const PageBridge *pageBridge() const { return bridge; }
 
+    // Hands an event of this window to the host: at once, or from an event
+    // of its own, for what the engine reports inside its own tasks (where a
+    // callback that runs a dialog would hold the engine up).
+    void send(const EventContainer &event);
+    void sendLater(const EventContainer &event);
+
+    // The page's dialogs (page_dialogs.h).
+    bool showsPageDialogs() const { return !closing; }
+    void pageDialogOpened(QDialog *dialog);
+    void pageDialogClosed(QDialog *dialog);
+    // The window system asked the window to close while a dialog blocks it:
+    // the same question to the host as the close button's.
+    void closeRequestedWhileBlocked();
+
+    // The title: the page's own until the host sets one.
+    void setTitleFromHost(const QString &title);
+    // A text shown with kiv_webview_set_html: its page's address is reported
+    // as kiv-html:HANDLE/SERIAL.
+    void htmlShown(quint64 serial) { pendingHtmlSerial = serial; }
+
+    // Clicks and keys of the user on the page (user_gestures.h).
+    quint64 userGestures() const { return gestureCount; }
+    void noteUserGesture() { ++gestureCount; }
+
 public slots:
     // Takes the page's queued items and delivers them as "js-evt" events.
     void processJsEvents();
@@ -52,6 +86,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private slots:
     void handleCertificate(const QWebEngineCertificateError &certificateError);
@@ -59,16 +94,17 @@ private slots:
     void triggerMove();
 
 private:
-    void send(const EventContainer &event);
-    // Sends from an event of its own: for what the engine reports inside
-    // its own tasks, where a callback that runs a dialog would hold the
-    // engine up.
-    void sendLater(const EventContainer &event);
     void installBridgeScript();
+    void followPageTitle();
+    void pageUrlChanged(const QUrl &url);
+    void askToClose();
+    bool pageDialogsOpen() const;
+    void endPageDialogs();
+    void closeOncePageDialogsEnd();
     void loadStarted();
     void loadFinished(bool ok);
     void rendererTerminated(int status, int exitCode);
-    void newWindowRequested(const QUrl &url);
+    void newWindowRequested(const QUrl &url, bool userInitiated);
 
     Kivwebview_qt *centralObject = nullptr;
     WebViewQt *webView = nullptr;
@@ -82,8 +118,18 @@ private:
     int lastWidth = 0;
     int lastHeight = 0;
     bool closing = false;
+    bool closeDone = false;
     bool created = false;
     QString ouToken;
+
+    QList<QPointer<QDialog>> pageDialogs;
+    FullScreen *fullScreen = nullptr;
+    bool titleFromHost = false;
+    QString reportedUrl;
+    // Addresses of texts shown from HTML (by hash) to their serials.
+    QHash<size_t, quint64> htmlSerials;
+    quint64 pendingHtmlSerial = 0;
+    quint64 gestureCount = 0;
 };
 
 #endif // KIVWEBVIEW_WEBVIEW_WINDOW_H

@@ -28,7 +28,8 @@ for _ in $(seq 1 300); do
 done
 grep -qx 'result 0: {"exn":false,"oke":true,"result":42}' "$out" || fail "no result 42"
 
-id=$(wmctrl -l | awk '/Kivwebview_qt$/ {print $1}' | head -n1)
+# The page has no title of its own: the window shows "Untitled".
+id=$(wmctrl -l | awk '/ Untitled$/ {print $1}' | head -n1)
 [ -n "$id" ] || fail "no window on the display"
 # The button is the page's first element, at its top left.
 for _ in $(seq 1 10); do

@@ -1,5 +1,6 @@
 // Downloads that pages start, saved where the user chooses in the library's
-// save dialog, and reported to the host.
+// save dialog, and reported to the host; a page cannot ask again without the
+// user.
 #include "dialog_user.h"
 #include "test_support.h"
 
@@ -7,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sys/stat.h>
 
 using namespace kivtest;
@@ -127,4 +130,52 @@ TEST(Downloads, CancellingTheDialogCancelsTheDownload)
     EXPECT_TRUE(page.named("download-finished").empty());
     // Nothing was written where the engine proposed to put it.
     EXPECT_EQ(exists(proposed), existedBefore) << proposed;
+}
+
+// A script that starts six downloads gets one save dialog; the other five
+// are refused and reported. A click of the user's on the page earns the
+// next dialog.
+TEST(Downloads, APageGetsOneSaveDialogPerUserGesture)
+{
+    DownloadPage page;
+    kiv_webview_set_title(page.wv, "downloading window");
+    kiv_webview_run_js(page.wv,
+        "const b = document.createElement('button'); b.id = 'again';"
+        " b.textContent = 'again'; b.style = 'display:block;width:300px;height:60px';"
+        " b.onclick = () => document.getElementById('file').click();"
+        " document.body.append(b);");
+    {
+        DialogUser user("Save download", 500, {"key Escape"});
+        kiv_webview_run_js(page.wv,
+            "for (let i = 0; i < 6; i++) {"
+            "  const a = document.createElement('a'); a.href = '/report.bin?' + i; a.download = '';"
+            "  document.body.append(a); a.click(); }");
+        ASSERT_TRUE(pumpUntil([&] { return page.named("download-blocked").size() >= 5; }, 90000))
+            << page.named("download-blocked").size() << " blocked";
+        ASSERT_TRUE(pumpUntil([&] { return user.found() && !user.dialogShowing(); }, 60000));
+        user.join();
+        EXPECT_TRUE(user.goneAfterAnswer());
+    }
+    pumpUntil([] { return false; }, 1500);
+    EXPECT_TRUE(visibleWindows("Save download").empty()) << "a second dialog opened";
+    // Which five were refused depends on which one the engine asked about
+    // first: each of the six is either the dialog's or refused.
+    std::set<std::string> urls;
+    for (const QJsonObject &event : page.named("download-blocked"))
+        urls.insert(event.value("url").toString().toStdString());
+    std::set<std::string> all;
+    for (int i = 0; i < 6; ++i)
+        all.insert(page.server->url("/report.bin?" + std::to_string(i)));
+    EXPECT_EQ(urls.size(), 5u);
+    EXPECT_TRUE(std::includes(all.begin(), all.end(), urls.begin(), urls.end()));
+    EXPECT_TRUE(page.named("download-started").empty());
+
+    const std::string target = page.saved + "/after a click.bin";
+    DialogUser user("Save download", 500, saveAs(target));
+    ASSERT_TRUE(userClicks(page.wv, "downloading window", "#again"));
+    ASSERT_TRUE(pumpUntil([&] { return !page.named("download-finished").empty(); }, 90000));
+    user.join();
+    EXPECT_TRUE(user.found());
+    EXPECT_EQ(readFile(target), std::string("\x01\x02report\x00\xff", 10));
+    EXPECT_EQ(page.named("download-blocked").size(), 5u);
 }

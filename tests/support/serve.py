@@ -4,16 +4,47 @@
 serve.py DIRECTORY FD [CERT KEY]: listens on 127.0.0.1 on a free port, writes
 the port number to file descriptor FD, and serves HTTP (HTTPS with CERT and
 KEY) until it is terminated."""
+import base64
 import functools
 import http.server
 import os
 import ssl
 import sys
+import urllib.parse
+
+
+# Besides the files: /private/NAME is the file NAME behind HTTP Basic
+# authentication (user "kiv", password "s3cret", realm "kiv tests"), and
+# /redirect?to=PATH answers with a redirect to PATH.
+USER, PASSWORD, REALM = "kiv", "s3cret", "kiv tests"
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
+
+    def do_GET(self):
+        path, _, query = self.path.partition("?")
+        if path == "/redirect":
+            target = urllib.parse.parse_qs(query).get("to", ["/"])[0]
+            self.send_response(302)
+            self.send_header("Location", target)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        if path.startswith("/private/"):
+            expected = "Basic " + base64.b64encode(f"{USER}:{PASSWORD}".encode()).decode()
+            if self.headers.get("Authorization") != expected:
+                body = b"<title>denied</title><p>denied</p>"
+                self.send_response(401)
+                self.send_header("WWW-Authenticate", f'Basic realm="{REALM}"')
+                self.send_header("Content-Type", "text/html")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+                return
+            self.path = path[len("/private"):]
+        super().do_GET()
 
 
 def main():

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <csignal>
@@ -233,8 +234,8 @@ std::string xWindowId(const std::string &title)
     // Ask again and again, pumping the library in between, so that the
     // window's own requests (title, mapping) reach the server meanwhile.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string id = capture("xdotool search --onlyvisible --name '^" + title +
-                                 "$' 2>/dev/null | head -n1");
+        std::string id = capture("/usr/bin/xdotool search --onlyvisible --name '^" + title +
+                                 "$' 2>/dev/null | /usr/bin/head -n1");
         while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
             id.pop_back();
         if (!id.empty())
@@ -248,6 +249,49 @@ bool requestClose(const std::string &title)
 {
     const std::string id = xWindowId(title);
     return !id.empty() && run("wmctrl -i -c " + id) == 0;
+}
+
+bool userClicks(int wv, const std::string &title, const std::string &selector)
+{
+    const std::string id = xWindowId(title);
+    if (id.empty())
+        return false;
+    const QJsonObject answer = parseObject(
+        callJs(wv,
+            ("const e = document.querySelector(" + QJsonDocument(QJsonArray {QString::fromStdString(selector)})
+                                                        .toJson(QJsonDocument::Compact)
+                                                        .mid(1)
+                                                        .chopped(1)
+                                                        .toStdString()
+                + "); if (!e) return null; e.scrollIntoView({block: 'center', inline: 'center'});"
+                  " const r = e.getBoundingClientRect();"
+                  " return [r.left + Math.min(r.width, innerWidth) / 2,"
+                  " r.top + Math.min(r.height, innerHeight) / 2];")
+                .c_str())
+            .value);
+    const QJsonArray at = answer.value("result").toArray();
+    if (at.size() != 2)
+        return false;
+    const std::string x = std::to_string(static_cast<int>(at.at(0).toDouble()));
+    const std::string y = std::to_string(static_cast<int>(at.at(1).toDouble()));
+    const bool clicked = run("/usr/bin/timeout 10 /usr/bin/xdotool windowactivate --sync " + id
+                             + " >/dev/null 2>&1; /usr/bin/timeout 10 /usr/bin/xdotool mousemove --window " + id + " "
+                             + x + " " + y + " click 1")
+        == 0;
+    kiv_webview_process_events(50);
+    return clicked;
+}
+
+bool userPressesKey(const std::string &title, const std::string &key)
+{
+    const std::string id = xWindowId(title);
+    if (id.empty())
+        return false;
+    const bool pressed = run("/usr/bin/timeout 10 /usr/bin/xdotool windowactivate --sync " + id
+                             + " >/dev/null 2>&1; /usr/bin/timeout 10 /usr/bin/xdotool key " + key)
+        == 0;
+    kiv_webview_process_events(50);
+    return pressed;
 }
 
 std::string tempDir()

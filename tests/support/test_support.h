@@ -105,6 +105,15 @@ std::string xWindowId(const std::string &title);
 // close button would.
 bool requestClose(const std::string &title);
 
+// Clicks, as the user would with the mouse, the middle of the page's
+// element matched by the CSS selector in the window titled title; true when
+// the element and the window were found. A click is a user gesture, which
+// pages need for some requests (a new window, a second download).
+bool userClicks(int wv, const std::string &title, const std::string &selector);
+// Presses a key (an xdotool key name, e.g. "Escape") in the window titled
+// title, as the user would.
+bool userPressesKey(const std::string &title, const std::string &key);
+
 // A fresh temporary directory, removed when the process ends.
 std::string tempDir();
 

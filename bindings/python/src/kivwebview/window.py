@@ -69,7 +69,17 @@ class Event:
                                              host calls :meth:`Window.close`
     "closed"       (none)                    the window closed: the last event of
                                              its handle
+    "url-changed"  ``url``: str              the page shows a new address (a
+                                             load, before its "page-loaded"; a
+                                             link, a redirect, the history API,
+                                             a fragment); a ``set_html`` page
+                                             is ``"kiv-html:HANDLE/N"``
     ============== ========================= =====================================
+
+    The library's other events reach handlers the same way, under their own
+    names: "renderer-gone", "new-window", "popup-blocked", "download-started",
+    "download-finished", "download-blocked", "fullscreen", "print-finished"
+    and "notification" (the README's table of events gives their members).
 
     The library may add events in later versions: handlers registered for a
     name see only that name, and "*" handlers see every event, known or not.
