@@ -132,8 +132,8 @@ Load loadOnce(const Page &page, PageKind kind, const QByteArray &fileUrl)
 QJsonObject measureRow(const Row &row, int pairs, const QString &dir)
 {
     const Page page = makePage(row.kind, row.bytes);
-    const QString path = dir + QStringLiteral("/") + QString::fromLatin1(row.key)
-        + QStringLiteral(".html");
+    const QString path
+        = dir + QStringLiteral("/") + QString::fromLatin1(row.key) + QStringLiteral(".html");
     {
         std::ofstream out(path.toStdString(), std::ios::binary);
         out.write(page.html.data(), static_cast<std::streamsize>(page.html.size()));
@@ -162,11 +162,13 @@ QJsonObject measureRow(const Row &row, int pairs, const QString &dir)
     }
     QFile::remove(path);
     const double htmlMs = median(html), fileMs = median(file);
-    return QJsonObject {{"key", row.key}, {"kind", row.kind == PageKind::text ? "text" : "elements"},
-        {"bytes", static_cast<double>(page.html.size())}, {"units", static_cast<double>(page.units)},
-        {"set_html_ms", toJsonArray(html)}, {"file_ms", toJsonArray(file)},
-        {"ratio", toJsonArray(ratios)}, {"set_html_median_ms", htmlMs},
-        {"file_median_ms", fileMs}, {"ratio_of_medians", htmlMs / fileMs},
+    return QJsonObject {{"key", row.key},
+        {"kind", row.kind == PageKind::text ? "text" : "elements"},
+        {"bytes", static_cast<double>(page.html.size())},
+        {"units", static_cast<double>(page.units)}, {"set_html_ms", toJsonArray(html)},
+        {"file_ms", toJsonArray(file)}, {"ratio", toJsonArray(ratios)},
+        {"set_html_median_ms", htmlMs}, {"file_median_ms", fileMs},
+        {"ratio_of_medians", htmlMs / fileMs},
         // The goal: within 1.2 times the file's time plus 0.3 s.
         {"within_goal", htmlMs <= 1.2 * fileMs + 300.0}, {"whole", whole}, {"seen", seen}};
 }
@@ -198,8 +200,8 @@ QJsonObject runLargeHtml(const GroupOptions &opt)
     const int pairs = opt.repeats > 0 ? opt.repeats : (opt.quick ? 1 : 3);
     QJsonArray out;
     for (const Row &row : rows) {
-        if (!opt.rows.empty() && ("," + opt.rows + ",").find("," + std::string(row.key) + ",")
-                == std::string::npos)
+        if (!opt.rows.empty()
+            && ("," + opt.rows + ",").find("," + std::string(row.key) + ",") == std::string::npos)
             continue;
         out.append(measureRow(row, pairs, dir.path()));
     }
@@ -226,8 +228,8 @@ QJsonObject runSmallHtml(const GroupOptions &opt)
     }
     const bool whole = pageUnitsSeen(wv, PageKind::elements) == static_cast<double>(page.units);
     kiv_webview_close(wv);
-    return QJsonObject {{"call_ms", toJsonArray(call)}, {"loaded_ms", toJsonArray(loaded)},
-        {"whole", whole}};
+    return QJsonObject {
+        {"call_ms", toJsonArray(call)}, {"loaded_ms", toJsonArray(loaded)}, {"whole", whole}};
 }
 
 QJsonObject runLargeHtmlMemory(const GroupOptions &)

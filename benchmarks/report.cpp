@@ -202,12 +202,12 @@ QJsonArray largeHtmlFigures(const QJsonObject &group)
         const std::string key = "large_html_" + row["key"].toString().toStdString();
         const double bytes = row["bytes"].toDouble();
         const std::string page = row["kind"].toString().toStdString() + ", "
-            + (bytes < (1 << 20) ? std::to_string(std::lround(bytes / 1024)) + " KiB"
-                                 : std::to_string(std::lround(bytes / (1 << 20))) + " MiB");
+            + (bytes < 900 * 1024 ? std::to_string(std::lround(bytes / 1024)) + " KiB"
+                                  : std::to_string(std::lround(bytes / (1 << 20))) + " MiB");
         const Summary html = summarize(fromJsonArray(row["set_html_ms"].toArray()));
         const Summary file = summarize(fromJsonArray(row["file_ms"].toArray()));
-        addFigure(out, key + "_set_html", page + ": set_html, call to page-loaded", "ms", html);
-        addFigure(out, key + "_file", page + ": file URL, the same", "ms", file);
+        addFigure(out, key + "_set_html", page + ": set_html to page-loaded", "ms", html);
+        addFigure(out, key + "_file", page + ": file URL to page-loaded", "ms", file);
         out.append(single((key + "_ratio").c_str(), (page + ": set_html / file").c_str(), "x",
             html.median / file.median));
         out.append(single((key + "_margin").c_str(), (page + ": set_html beyond the goal").c_str(),

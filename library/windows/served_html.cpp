@@ -13,11 +13,11 @@ namespace {
 const QByteArray schemeName = QByteArrayLiteral("kiv-html");
 // What the engine shows a setHtml text as, before the text itself.
 const QByteArray dataUrlPrefix = QByteArrayLiteral("data:text/html;charset=UTF-8,");
-// What the engine's stream to a renderer holds at once for a data URL's
-// body or a scheme handler's reply (the default capacity of its data
-// pipes). A text of at most this size reaches the renderer in one piece,
-// and goes as a data URL (whose percent-encoded form, at most three times
-// as long, stays well below the engine's 2 MiB limit on URLs).
+// What the engine's stream to a renderer holds at once for a scheme
+// handler's reply (the default capacity of its data pipes). A text of at
+// most this size would reach the renderer in one piece anyway, and goes as
+// a data URL (whose percent-encoded form, at most three times as long,
+// stays well below the engine's 2 MiB limit on URLs).
 constexpr qsizetype streamPiece = 64 * 1024;
 
 // The engine's longest URL (url::kMaxURLChars).
@@ -80,8 +80,11 @@ bool ServedHtml::show(int handle, QWebEnginePage *page, const QByteArray &utf8, 
     }
     texts.insert(handle, Served {serial, utf8, page});
     const QUrl url(QStringLiteral("kiv-html:%1/%2").arg(handle).arg(serial));
-    holdDrawing(page, url);
+    // Held after the load has begun: a page that has not loaded anything
+    // yet takes no visibility until its first load, which shows it as its
+    // view is.
     page->setUrl(url);
+    holdDrawing(page, url);
     return true;
 }
 
@@ -105,9 +108,11 @@ void ServedHtml::loadingChanged(QWebEnginePage *page, const QWebEngineLoadingInf
     // by a newer text) does not end it.
     const QWebEngineLoadingInfo::LoadStatus status = info.status();
     const bool started = status == QWebEngineLoadingInfo::LoadStartedStatus;
-    const bool ended = !isServedUrl(info.url()) ? started
-                                                : status == QWebEngineLoadingInfo::LoadSucceededStatus
+    bool ended = started;
+    if (isServedUrl(info.url())) {
+        ended = status == QWebEngineLoadingInfo::LoadSucceededStatus
             || (!started && info.url() == held.value(page));
+    }
     if (ended)
         releaseDrawing(page);
 }

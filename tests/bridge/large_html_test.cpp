@@ -41,8 +41,9 @@ struct KindedPage
 KindedPage kindedPage(size_t size, bool text, const std::string &title)
 {
     KindedPage page;
-    page.html = "<title>" + title + "</title>"
-                "<script>window.drawnWhileLoading = document.visibilityState;</script>";
+    page.html = "<title>" + title
+        + "</title>"
+          "<script>window.drawnWhileLoading = document.visibilityState;</script>";
     if (text) {
         page.html += "<p id=run>";
         while (page.html.size() < size)
@@ -73,8 +74,8 @@ TEST(LargeHtml, PagesOfOneThreeAndSixteenMebibytesShowWhole)
     const int wv = kiv_webview_create(0, recordEvent);
     for (bool text : {true, false}) {
         for (size_t mib : {1u, 3u, 16u}) {
-            const std::string title = std::string(text ? "text " : "elements ")
-                + std::to_string(mib) + " MiB";
+            const std::string title
+                = std::string(text ? "text " : "elements ") + std::to_string(mib) + " MiB";
             SCOPED_TRACE(title);
             const KindedPage page = kindedPage(mib << 20, text, title);
             const size_t loads = loadCount(wv);
@@ -83,17 +84,17 @@ TEST(LargeHtml, PagesOfOneThreeAndSixteenMebibytesShowWhole)
             EXPECT_EQ(loadTexts(wv).back(), R"({"event":"page-loaded","oke":true})");
             // The whole page is there, counted by its own script at its end
             // and again now; it was not drawn while it loaded, and is now.
-            const QJsonArray seen = parseObject(
-                callJs(wv,
-                    text ? "return [document.title, window.counted,"
-                           " document.getElementById('run').textContent.length,"
-                           " window.drawnWhileLoading, document.visibilityState];"
-                         : "return [document.title, window.counted,"
-                           " document.getElementsByTagName('div').length,"
-                           " window.drawnWhileLoading, document.visibilityState];")
-                    .value)
-                                        .value("result")
-                                        .toArray();
+            const QJsonArray seen
+                = parseObject(callJs(wv,
+                                  text ? "return [document.title, window.counted,"
+                                         " document.getElementById('run').textContent.length,"
+                                         " window.drawnWhileLoading, document.visibilityState];"
+                                       : "return [document.title, window.counted,"
+                                         " document.getElementsByTagName('div').length,"
+                                         " window.drawnWhileLoading, document.visibilityState];")
+                                  .value)
+                      .value("result")
+                      .toArray();
             EXPECT_EQ(seen.at(0).toString().toStdString(), title);
             EXPECT_EQ(seen.at(1).toDouble(), static_cast<double>(page.count));
             EXPECT_EQ(seen.at(2).toDouble(), static_cast<double>(page.count));
@@ -117,8 +118,9 @@ TEST(LargeHtml, TextsUpTo64KiBGoAsDataUrlsAndLargerOnesAreServed)
         ASSERT_EQ(kiv_webview_set_html(wv, html.c_str()), oke);
         ASSERT_TRUE(pumpUntil([&] { return loadCount(wv) > loads; }, 60000));
         const bool served = size > (size_t(64) << 10);
-        EXPECT_EQ(callJs(wv, "return [location.protocol, window.drawnWhileLoading,"
-                             " document.visibilityState].join(' ');")
+        EXPECT_EQ(callJs(wv,
+                      "return [location.protocol, window.drawnWhileLoading,"
+                      " document.visibilityState].join(' ');")
                       .value,
             std::string(R"({"exn":false,"oke":true,"result":")")
                 + (served ? "kiv-html: hidden visible" : "data: visible visible") + "\"}");
@@ -153,11 +155,11 @@ TEST(LargeHtml, AServedPageReloadsAndKeepsToItselfLikeASmallOne)
 {
     const std::string dir = tempDir();
     // A 1x1 PNG.
-    const unsigned char png[] = {0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00,
-        0x00, 0x0d, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08,
-        0x06, 0x00, 0x00, 0x00, 0x1f, 0x15, 0xc4, 0x89, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x44, 0x41,
-        0x54, 0x78, 0x9c, 0x63, 0xf8, 0xcf, 0xc0, 0xf0, 0x1f, 0x00, 0x05, 0x00, 0x01, 0xff, 0x89,
-        0x99, 0x3d, 0x1d, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+    const unsigned char png[] = {0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00,
+        0x0d, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06,
+        0x00, 0x00, 0x00, 0x1f, 0x15, 0xc4, 0x89, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x44, 0x41, 0x54,
+        0x78, 0x9c, 0x63, 0xf8, 0xcf, 0xc0, 0xf0, 0x1f, 0x00, 0x05, 0x00, 0x01, 0xff, 0x89, 0x99,
+        0x3d, 0x1d, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
     std::ofstream(dir + "/dot.png", std::ios::binary)
         .write(reinterpret_cast<const char *>(png), sizeof png);
     const std::string image = "<img id=dot src='file://" + dir + "/dot.png'>";
