@@ -310,7 +310,7 @@ class Window extends EventEmitter {
     const [origin, scheme] = identity;
     if (this._origins.admits(origin, scheme)) return true;
     const shown = typeof origin === 'string' && origin !== 'null' ? origin : String(scheme);
-    this.emitWarning(`window ${this._handle}: refused a call of kiv.api.${name} from ${shown}, ` +
+    this._refused(`window ${this._handle}: refused a call of kiv.api.${name} from ${shown}, ` +
       'an origin this window did not load (setUrl, setHtml) or allow (allowOrigins)');
     try {
       this.runJs(page.replyScript(doc, callId, page.answerError('SecurityError',
@@ -322,7 +322,7 @@ class Window extends EventEmitter {
     return false;
   }
 
-  emitWarning(message) {
+  _refused(message) {
     // Refused calls are the host's to know of; "refused" listeners get the
     // text, and without one it goes to process warnings.
     if (this.listenerCount('refused') > 0) this._emitEach('refused', { event: 'refused', message });
@@ -401,7 +401,7 @@ class Window extends EventEmitter {
   }
 
   _callJsRaw(js) {
-    this._open('kiv_webview_call_js');
+    if (this.closed) throw new JavaScriptError(this._handle, 3, 'false', false);
     return call((lib) => takeRecord(lib, lib.call_js(this._handle, js)));
   }
 
