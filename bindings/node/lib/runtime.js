@@ -30,11 +30,14 @@ const state = {
   exiting: false,
 };
 
+const TEXT_OFFSET = native.koffi.offsetof(native.Record, 'text');
+
 function onRecord(pointer) {
   // Nested in a library call: copy, give back, queue. Nothing may throw here.
   try {
-    const record = native.koffi.decode(pointer, native.Record);
-    state.queue.push(record.number, record.text === null ? '' : record.text);
+    // The two members read one by one: quicker than the record as a whole.
+    const text = native.koffi.decode(pointer, TEXT_OFFSET, 'const char *');
+    state.queue.push(native.koffi.decode.int(pointer), text === null ? '' : text);
   } catch (error) {
     // An undecodable record is dropped; the library still gets it back.
   } finally {

@@ -21,6 +21,7 @@ const FAILURE = {
   kiv_webview_file_save: 14, kiv_webview_window_state: -1,
 };
 const WINDOW_ACTION_FAILED = 17;
+const PACKAGE_ITEM = `{"event":"js-evt","js-evt":{"${page.MESSAGE_KEY}":`;
 
 const STATE_NAMES = { 0: 'normal', 1: 'minimized', 2: 'maximized', 3: 'hidden' };
 
@@ -129,8 +130,10 @@ class Window extends EventEmitter {
     if (data === null || typeof data !== 'object' || typeof data.event !== 'string') return;
     const name = data.event;
     if (name === 'js-evt') {
-      const item = data['js-evt'];
-      if (item !== null && typeof item === 'object' && !Array.isArray(item)) {
+      // The library writes compact JSON with its keys in order: an item
+      // whose first key is the package's begins with this text.
+      if (raw.startsWith(PACKAGE_ITEM)) {
+        const item = data['js-evt'];
         const keys = Object.keys(item);
         if (keys.length === 1 && keys[0] === page.MESSAGE_KEY) {
           this._pageMessage(item[page.MESSAGE_KEY]);
@@ -152,6 +155,7 @@ class Window extends EventEmitter {
   _emitEach(name, data) {
     // Each listener on its own, so that one that throws does not keep the
     // event from the others.
+    if (this.listenerCount(name) === 0) return;
     for (const listener of this.rawListeners(name)) {
       try {
         const result = listener.call(this, data);
