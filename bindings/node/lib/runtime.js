@@ -84,6 +84,11 @@ function reportLater(error) {
  * the queue; this loop emits those events after the handler returns. */
 function drain() {
   if (state.draining) return;
+  if (state.head === state.queue.length) {
+    // Nothing came in: the common case of an idle pump's turn.
+    schedulePump();
+    return;
+  }
   state.draining = true;
   try {
     while (state.head < state.queue.length) {
