@@ -34,7 +34,7 @@
  * The library runs its toolkit's event loop only while it is called. While
  * any window is open, the package calls it in short turns on Node's own
  * event loop: one turn of about 2.5 ms (one 2 ms slice of the toolkit's loop
- * and its 0.5 ms rest) each time Node's loop comes round (`setImmediate`), so
+ * after a 0.5 ms rest) each time Node's loop comes round (`setImmediate`), so
  * that the program's timers, sockets and servers keep their pace, and a page
  * that this process serves loads. The pump keeps the process alive while a
  * window is open; once the last window has closed it schedules nothing, and

@@ -66,7 +66,8 @@ test('the library is found through loadLibrary, KIVWEBVIEW_LIBRARY or the system
     assert.equal(result.out.trim(), 'loaded');
     result = await run(['-e', probe(undefined)], { ...env, KIVWEBVIEW_LIBRARY: '/nonexistent/lib.so' });
     assert.match(result.out, /from \$KIVWEBVIEW_LIBRARY/);
-    result = await run(['-e', probe(undefined)], { ...env, LD_LIBRARY_PATH: path.dirname(library) });
+    result = await run(['-e', probe(undefined)], { ...env,
+      LD_LIBRARY_PATH: [path.dirname(library), env.LD_LIBRARY_PATH].filter(Boolean).join(':') });
     assert.equal(result.out.trim(), 'loaded');
 
     // Once loaded, asking for another file throws; the same file is fine.

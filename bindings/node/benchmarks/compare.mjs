@@ -107,8 +107,8 @@ for (let round = 0; round < rounds; ++round) {
   for (const host of order) {
     process.stderr.write(`round ${round + 1}/${rounds}: ${host} host ...\n`);
     runs[host].push(host === 'c'
-      ? await runHost(cHost, [String(calls), String(idleS + 2)])
-      : await runHost(process.execPath, [path.join(here, 'node_host.mjs'), String(calls), String(idleS + 2)]));
+      ? await runHost(cHost, [String(calls), String(idleS + 1)])
+      : await runHost(process.execPath, [path.join(here, 'node_host.mjs'), String(calls), String(idleS + 1)]));
   }
 }
 fs.rmSync(work, { recursive: true, force: true });

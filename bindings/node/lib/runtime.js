@@ -13,8 +13,10 @@
 
 const native = require('./native');
 
-/** The library's share of one turn of Node's loop, in milliseconds: one
- * slice of the toolkit's loop (2 ms) and the library's 0.5 ms rest. */
+/** The library's share of one turn of Node's loop, in milliseconds:
+ * kiv_webview_process_events(1) runs one slice of the toolkit's loop (2 ms)
+ * after the library's 0.5 ms rest. A timer or a socket of the program waits
+ * at most about that long. */
 const TURN_MS = 1;
 
 const state = {
