@@ -148,6 +148,12 @@ export interface WindowOptions {
  * | "new-window" | `url` | the page asked for a new window; none opened |
  * | "download-started" | `path`, `url` | the page started a download, to be saved as `path` |
  * | "download-finished" | `oke`, `path`, `url` | the download ended |
+ * | "download-blocked" | `url` | a download the page started without a user gesture since its last save dialog was refused |
+ * | "popup-blocked" | `url` | the page asked for a new window without a user gesture; nothing opened |
+ * | "url-changed" | `url` | the page shows a new address (before a load's "page-loaded"); a `setHtml` page is `kiv-html:HANDLE/N` |
+ * | "fullscreen" | `on`: boolean | the page put its window on the whole screen, or left it |
+ * | "print-finished" | `oke`, `path` | `window.print()` saved the page as the PDF the user chose |
+ * | "notification" | `title`, `body`, `origin` | a page the user allowed to show notifications showed one |
  * | "refused" | `message` | the package refused a call of an exposed function from a page the window does not answer (without a listener, the message is a process warning) |
  *
  * The library may add events; "*" listeners see every event, known or not.
@@ -167,6 +173,12 @@ export interface WindowEvents {
   'new-window': { event: 'new-window'; url: string };
   'download-started': { event: 'download-started'; path: string; url: string };
   'download-finished': { event: 'download-finished'; oke: boolean; path: string; url: string };
+  'download-blocked': { event: 'download-blocked'; url: string };
+  'popup-blocked': { event: 'popup-blocked'; url: string };
+  'url-changed': { event: 'url-changed'; url: string };
+  'fullscreen': { event: 'fullscreen'; on: boolean };
+  'print-finished': { event: 'print-finished'; oke: boolean; path: string };
+  'notification': { event: 'notification'; title: string; body: string; origin: string };
   'refused': { event: 'refused'; message: string };
 }
 
