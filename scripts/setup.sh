@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, testing and running the demo need.
+# Installs every Debian package that building, testing and running the demo need
+# (and Node.js with npm when no node is on the PATH).
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
 
@@ -20,6 +21,15 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+# Node.js for the Node package and its tests: Debian's own when there is
+# none (a Node from elsewhere, with its own npm, is used as it is).
+if ! command -v node >/dev/null 2>&1; then
+  missing+=(nodejs)
+fi
+if ! command -v npm >/dev/null 2>&1; then
+  missing+=(npm)
+fi
 
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0

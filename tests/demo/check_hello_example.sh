@@ -28,8 +28,15 @@ for _ in $(seq 1 300); do
 done
 grep -qx 'result 0: {"exn":false,"oke":true,"result":42}' "$out" || fail "no result 42"
 
-# The page has no title of its own: the window shows "Untitled".
-id=$(wmctrl -l | awk '/ Untitled$/ {print $1}' | head -n1)
+# The page has no title of its own: the window shows "Untitled". The window
+# manager may still be starting (it lists no clients until it has): ask
+# until it lists the window.
+id=
+for _ in $(seq 1 100); do
+  id=$(wmctrl -l 2>/dev/null | awk '/ Untitled$/ {print $1}' | head -n1)
+  [ -n "$id" ] && break
+  sleep 0.2
+done
 [ -n "$id" ] || fail "no window on the display"
 # The button is the page's first element, at its top left.
 for _ in $(seq 1 10); do
