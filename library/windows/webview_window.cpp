@@ -426,7 +426,6 @@ void WebviewWindow::triggerResize()
 
 void WebviewWindow::showEvent(QShowEvent *)
 {
-    created = true;
     send(EventContainer(QStringLiteral("show")));
 }
 

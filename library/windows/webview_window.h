@@ -39,7 +39,6 @@ public:
     // soon as the last of them is off the stack.
     void closeView();
     bool isClosing() const { return closing; }
-    bool windowCreated() const { return created; }
     // True once the window system has mapped the window where its manager
     // placed it, or when there is nothing to wait for (hidden, minimised).
     bool placedByWindowSystem() const;
@@ -119,7 +118,6 @@ private:
     int lastHeight = 0;
     bool closing = false;
     bool closeDone = false;
-    bool created = false;
     QString ouToken;
 
     QList<QPointer<QDialog>> pageDialogs;

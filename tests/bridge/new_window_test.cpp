@@ -17,12 +17,6 @@ using namespace kivtest;
 
 namespace {
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // Big targets for the user's clicks.
 const char *linkingPage = R"html(<!doctype html><title>links</title>
 <style>a, button { display: block; width: 300px; height: 40px; }</style>

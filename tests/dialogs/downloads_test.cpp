@@ -18,12 +18,6 @@ using namespace kivtest;
 
 namespace {
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 bool exists(const std::string &path)
 {
     struct stat info;

@@ -12,12 +12,6 @@ using namespace kivtest;
 
 namespace {
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 const char *printedPage = R"html(<!doctype html><title>Printed</title>
 <style>button { display: block; width: 300px; height: 60px; }</style>
 <h1>A page worth printing</h1>

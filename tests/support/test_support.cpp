@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include <spawn.h>
@@ -292,6 +294,12 @@ bool userPressesKey(const std::string &title, const std::string &key)
         == 0;
     kiv_webview_process_events(50);
     return pressed;
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 std::string tempDir()

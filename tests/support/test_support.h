@@ -117,6 +117,9 @@ bool userPressesKey(const std::string &title, const std::string &key);
 // A fresh temporary directory, removed when the process ends.
 std::string tempDir();
 
+// The whole content of a file (empty when it cannot be read).
+std::string readFile(const std::string &path);
+
 } // namespace kivtest
 
 #endif // KIVWEBVIEW_TEST_SUPPORT_H
