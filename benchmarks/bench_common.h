@@ -47,6 +47,10 @@ struct GroupOptions
     // For the hold groups: how many windows, and how long to pump them.
     int windows = 10;
     double seconds = 30;
+    // For the large-html group: how many pairs of loads per row (0: the
+    // default), and which rows (their keys, comma-separated; empty: all).
+    int repeats = 0;
+    std::string rows;
 };
 
 } // namespace bench

@@ -44,11 +44,15 @@ struct Options
 const char usage[]
     = "usage: kiv_benchmark [--json PATH] [--quick] [--verbose]\n"
       "       kiv_benchmark --mode GROUP [--quick] [--windows N] [--seconds S]\n"
+      "                     [--repeats N] [--rows KEY,...]\n"
       "groups: calls events latency latency-floor idle idle-floor idle-floor-sliced\n"
-      "        memory\n"
+      "        memory large-html small-html large-html-memory\n"
       "        first-lib first-qt hold hold-floor hold-floor-sliced\n"
       "the hold groups open N windows (10) and pump them for S seconds (30),\n"
-      "for a profiler: they print \"holding PID\" on standard error when ready.\n";
+      "for a profiler: they print \"holding PID\" on standard error when ready.\n"
+      "large-html loads each page N times (3; 1 with --quick) both ways; its rows:\n"
+      "text_64k elements_64k text_1m elements_1m text_3m elements_3m elements_16m\n"
+      "text_16m.\n";
 
 std::string selfPath()
 {
@@ -211,6 +215,19 @@ int runDriver(const Options &opt)
     append(figures, memory["figures"].toArray());
     details["memory_pss_curve"] = memory["pss_curve"];
     append(figures, firstLoadFigures(opt));
+
+    const QJsonObject large = runGroup(opt, "large-html");
+    append(figures, largeHtmlFigures(large));
+    details["large_html"] = large["rows"];
+    const QJsonObject small = runGroup(opt, "small-html");
+    figures.append(figure("small_html_call", "10 KiB set_html: the call", "ms",
+        summarize(fromJsonArray(small["call_ms"].toArray()))));
+    figures.append(figure("small_html_loaded", "10 KiB set_html: to page-loaded", "ms",
+        summarize(fromJsonArray(small["loaded_ms"].toArray()))));
+    const QJsonObject peak = runGroup(opt, "large-html-memory");
+    figures.append(single("large_html_peak_rss", "16 MiB set_html: host's peak RSS above before",
+        "MiB", peak["peak_above_before_mib"].toDouble()));
+    details["large_html_memory"] = peak;
     machine["loadavg_end"] = QString::fromStdString(readFirstLine("/proc/loadavg"));
     report(figures, machine, details, opt.json);
     return 0;
@@ -231,6 +248,10 @@ Options parseOptions(int argc, char **argv)
             opt.group.windows = std::atoi(argv[++i]);
         else if (a == "--seconds" && i + 1 < argc)
             opt.group.seconds = std::atof(argv[++i]);
+        else if (a == "--repeats" && i + 1 < argc)
+            opt.group.repeats = std::atoi(argv[++i]);
+        else if (a == "--rows" && i + 1 < argc)
+            opt.group.rows = argv[++i];
         else if (a == "--verbose")
             opt.verbose = true;
         else {
@@ -253,7 +274,10 @@ QJsonObject runMode(const Options &opt, int argc, char **argv)
         {"memory", [&] { return runMemory(g); }}, {"first-lib", [&] { return runFirstLib(g); }},
         {"first-qt", [&] { return runFirstQt(argc, argv); }}, {"hold", [&] { return runHold(g); }},
         {"hold-floor", [&] { return runHoldFloor(g, false); }},
-        {"hold-floor-sliced", [&] { return runHoldFloor(g, true); }}};
+        {"hold-floor-sliced", [&] { return runHoldFloor(g, true); }},
+        {"large-html", [&] { return runLargeHtml(g); }},
+        {"small-html", [&] { return runSmallHtml(g); }},
+        {"large-html-memory", [&] { return runLargeHtmlMemory(g); }}};
     const auto it = modes.find(opt.mode);
     if (it == modes.end())
         fail("unknown mode " + opt.mode);

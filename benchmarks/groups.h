@@ -35,6 +35,11 @@ QJsonObject runMemory(const GroupOptions &opt);
 // group_first_load.cpp: first page-loaded in a fresh process.
 QJsonObject runFirstLib(const GroupOptions &opt);
 QJsonObject runFirstQt(int argc, char **argv);
+// group_large_html.cpp: large pages through set_html against the same bytes
+// from a file URL; a 10 KiB set_html; the peak memory of a 16 MiB one.
+QJsonObject runLargeHtml(const GroupOptions &opt);
+QJsonObject runSmallHtml(const GroupOptions &opt);
+QJsonObject runLargeHtmlMemory(const GroupOptions &opt);
 
 // The shape of an idle measurement, shared by the library and the floor.
 struct IdlePlan

@@ -25,6 +25,7 @@ void onEvent(kiv_event_t *event)
     } else if (std::strstr(text, "\"page-loaded\"")) {
         if (host.pageLoaded++ == 0)
             host.pageLoadedAt = t;
+        host.lastPageLoadedAt = t;
     } else if (std::strstr(text, "\"closed\"")) {
         ++host.closed;
     }

@@ -11,7 +11,8 @@ namespace bench {
 struct HostState
 {
     int pageLoaded = 0;
-    double pageLoadedAt = 0;
+    double pageLoadedAt = 0; // the first one
+    double lastPageLoadedAt = 0;
     int jsEvents = 0;
     double firstJsEventAt = 0;
     double lastJsEventAt = 0;

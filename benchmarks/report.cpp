@@ -32,6 +32,15 @@ const Target targets[] = {
     {"first_load_ratio", true, 1.3, "<= 1.3x plain Qt"},
     {"pss_per_window", true, 20.0, "<= 20 MiB"},
     {"pss_growth_per_100", true, 5.0, "no trend (< 5 MiB)"},
+    {"large_html_text_64k_margin", true, 0.0, "<= 1.2x file + 0.3 s"},
+    {"large_html_elements_64k_margin", true, 0.0, "<= 1.2x file + 0.3 s"},
+    {"large_html_text_1m_margin", true, 0.0, "<= 1.2x file + 0.3 s"},
+    {"large_html_elements_1m_margin", true, 0.0, "<= 1.2x file + 0.3 s"},
+    {"large_html_text_3m_margin", true, 0.0, "<= 1.2x file + 0.3 s"},
+    {"large_html_elements_3m_margin", true, 0.0, "<= 1.2x file + 0.3 s"},
+    {"large_html_elements_16m_margin", true, 0.0, "<= 1.2x file + 0.3 s"},
+    {"large_html_text_16m_margin", true, 0.0, "<= 1.2x file + 0.3 s"},
+    {"large_html_whole", false, 1.0, "every page whole"},
 };
 
 std::vector<double> field(const std::vector<QJsonObject> &rounds, const QString &phase,
@@ -182,6 +191,31 @@ QJsonArray latencyFigures(const std::vector<double> &lib, const std::vector<doub
     return QJsonArray {figure("event_latency", "one js-evt: run_js -> callback", "ms", l),
         figure("floor_event_latency", "floor: one item, runJavaScript -> answer", "ms", f),
         single("event_latency_ratio", "one js-evt / floor (medians)", "x", l.median / f.median)};
+}
+
+QJsonArray largeHtmlFigures(const QJsonObject &group)
+{
+    QJsonArray out;
+    bool whole = true;
+    for (const QJsonValue &v : group["rows"].toArray()) {
+        const QJsonObject row = v.toObject();
+        const std::string key = "large_html_" + row["key"].toString().toStdString();
+        const double bytes = row["bytes"].toDouble();
+        const std::string page = row["kind"].toString().toStdString() + ", "
+            + (bytes < 900 * 1024 ? std::to_string(std::lround(bytes / 1024)) + " KiB"
+                                  : std::to_string(std::lround(bytes / (1 << 20))) + " MiB");
+        const Summary html = summarize(fromJsonArray(row["set_html_ms"].toArray()));
+        const Summary file = summarize(fromJsonArray(row["file_ms"].toArray()));
+        addFigure(out, key + "_set_html", page + ": set_html to page-loaded", "ms", html);
+        addFigure(out, key + "_file", page + ": file URL to page-loaded", "ms", file);
+        out.append(single((key + "_ratio").c_str(), (page + ": set_html / file").c_str(), "x",
+            html.median / file.median));
+        out.append(single((key + "_margin").c_str(), (page + ": set_html beyond the goal").c_str(),
+            "ms", html.median - (1.2 * file.median + 300.0)));
+        whole = whole && row["whole"].toBool();
+    }
+    out.append(single("large_html_whole", "every large page arrived whole", "yes", whole ? 1 : 0));
+    return out;
 }
 
 QJsonArray pollFigures(

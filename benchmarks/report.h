@@ -24,6 +24,12 @@ QJsonArray latencyFigures(const std::vector<double> &lib, const std::vector<doub
 QJsonArray pollFigures(
     const std::vector<QJsonObject> &libPolls, const std::vector<QJsonObject> &floorBusy);
 
+// Figures of the large-page group: for each page, set_html and the file
+// URL (medians over the pairs of loads), their ratio and the margin to the
+// goal (set_html within 1.2 times the file's time plus 0.3 s); whether
+// every page arrived whole.
+QJsonArray largeHtmlFigures(const QJsonObject &group);
+
 // Judges the figures against their targets, prints the table and writes
 // everything as JSON to path.
 void report(QJsonArray figures, const QJsonObject &machine, const QJsonObject &details,

@@ -372,18 +372,24 @@ KIVWEBVIEW_EXPORT result_t kiv_webview_set_url(int wv, const char *url);
 
 /**
  * Shows the HTML text @p html in window @p wv, with no base URL.
- * Any size that fits in memory shows. The web engine takes a page as a
- * percent-encoded data URL of at most 2 MiB (every byte but the letters,
- * digits and - . _ ~ takes three characters there); a text that fits is
- * shown that way, as a data: document. A larger text is served to the window
- * from memory instead, under a URL of the library's own scheme
- * (kiv-html:HANDLE/N); the window keeps the text until it shows another page
- * or closes, so that a reload finds it. Neither kind of page may load local
- * files (file: URLs), and neither is a secure context.
+ * Any size that fits in memory shows. A text of at most 64 KiB (UTF-8) is
+ * shown as a data: document, as the web engine's own setHtml does. A larger
+ * text is served to the window from memory instead, under a URL of the
+ * library's own scheme (kiv-html:HANDLE/N); the window keeps the text until
+ * it shows another page or closes, so that a reload finds it. Such a page is
+ * not drawn while it loads: from the moment its text is requested (by this
+ * call, a reload or the history) until its load ends, the page counts as
+ * hidden to the engine (document.visibilityState is "hidden" meanwhile, and
+ * none of it is drawn), and it is drawn whole once it has loaded. Loading
+ * it piece by piece on screen would take a multiple of the time.
+ * Neither kind of page may load local files (file: URLs), and neither is a
+ * secure context.
  * @return oke, or set_html_failed when @p wv names no open window, or when
- *         the text is too large for a data URL and the library could not
- *         register its scheme (the host started the web engine itself before
- *         its first call of this library).
+ *         the text is larger than 64 KiB, the library could not register its
+ *         scheme (the host started the web engine itself before its first
+ *         call of this library), and the text's percent-encoded data URL is
+ *         longer than the engine's 2 MiB limit (every byte but the letters,
+ *         digits and - . _ ~ takes three characters there).
  * Pumps.
  */
 KIVWEBVIEW_EXPORT result_t kiv_webview_set_html(int wv, const char *html);
