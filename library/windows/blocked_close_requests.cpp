@@ -89,7 +89,7 @@ bool BlockedCloseRequests::closeRequested(quintptr nativeWindow)
             continue;
         if (!blockedByDialog(browserWindow->windowHandle()))
             return false; // the toolkit turns it into a close event itself
-        browserWindow->closeRequestedWhileBlocked();
+        browserWindow->askToClose();
         return true;
     }
     return false;

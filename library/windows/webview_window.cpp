@@ -300,11 +300,6 @@ void WebviewWindow::closeOncePageDialogsEnd()
         Qt::QueuedConnection);
 }
 
-void WebviewWindow::closeRequestedWhileBlocked()
-{
-    askToClose();
-}
-
 void WebviewWindow::askToClose()
 {
     if (!closing)

@@ -61,9 +61,9 @@ public:
     bool showsPageDialogs() const { return !closing; }
     void pageDialogOpened(QDialog *dialog);
     void pageDialogClosed(QDialog *dialog);
-    // The window system asked the window to close while a dialog blocks it:
-    // the same question to the host as the close button's.
-    void closeRequestedWhileBlocked();
+    // The user asked to close the window (its close button, also while a
+    // page dialog blocks it; window.close()): the host is asked.
+    void askToClose();
 
     // The title: the page's own until the host sets one.
     void setTitleFromHost(const QString &title);
@@ -96,7 +96,6 @@ private:
     void installBridgeScript();
     void followPageTitle();
     void pageUrlChanged(const QUrl &url);
-    void askToClose();
     bool pageDialogsOpen() const;
     void endPageDialogs();
     void closeOncePageDialogsEnd();

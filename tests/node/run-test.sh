@@ -21,4 +21,4 @@ case "$number" in
 esac
 export DISPLAY=":$number" QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
-exec "$node" --test --test-reporter=spec "$file"
+exec "$node" --test "$file"
