@@ -106,10 +106,10 @@ void Kivwebview_qt::executeWindowCommand(Command *cmd, WebviewWindow *w)
         w->show();
         break;
     case cmd_maximize:
-        w->showMaximized();
+        w->stateRequests().maximize();
         break;
     case cmd_minimize:
-        w->showMinimized();
+        w->stateRequests().minimize();
         break;
     case cmd_present:
         w->show();
@@ -117,7 +117,7 @@ void Kivwebview_qt::executeWindowCommand(Command *cmd, WebviewWindow *w)
         w->activateWindow();
         break;
     case cmd_show_normal:
-        w->showNormal();
+        w->stateRequests().showNormal();
         break;
     case cmd_window_state:
         cmd->complete(int(stateOf(w)));

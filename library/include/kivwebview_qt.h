@@ -507,7 +507,12 @@ KIVWEBVIEW_EXPORT result_t kiv_webview_present(int wv);
 /** Maximises window @p wv. Results as kiv_webview_hide. Pumps. */
 KIVWEBVIEW_EXPORT result_t kiv_webview_maximize(int wv);
 
-/** Minimises window @p wv. Results as kiv_webview_hide. Pumps. */
+/**
+ * Minimises window @p wv. The window manager carries it out after the call
+ * has returned; a kiv_webview_show_normal or kiv_webview_maximize asked
+ * before it did still wins, as the host's last request.
+ * Results as kiv_webview_hide. Pumps.
+ */
 KIVWEBVIEW_EXPORT result_t kiv_webview_minimize(int wv);
 
 /**

@@ -27,6 +27,7 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWindow>
+#include <QWindowStateChangeEvent>
 
 WebviewWindow::WebviewWindow(WebviewWindow *parent)
     : QMainWindow(parent)
@@ -432,8 +433,11 @@ void WebviewWindow::hideEvent(QHideEvent *)
 
 void WebviewWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::WindowStateChange && fullScreen)
-        fullScreen->windowStateChanged();
+    if (event->type() == QEvent::WindowStateChange) {
+        hostStateRequests.stateChanged(static_cast<QWindowStateChangeEvent *>(event)->oldState());
+        if (fullScreen)
+            fullScreen->windowStateChanged();
+    }
     QMainWindow::changeEvent(event);
 }
 

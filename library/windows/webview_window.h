@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QWebEngineCertificateError>
 
+#include "window_state_requests.h"
+
 class Kivwebview_qt;
 class EventContainer;
 class FullScreen;
@@ -64,6 +66,9 @@ public:
     // The user asked to close the window (its close button, also while a
     // page dialog blocks it; window.close()): the host is asked.
     void askToClose();
+
+    // The host's requests for minimised, maximised or neither.
+    WindowStateRequests &stateRequests() { return hostStateRequests; }
 
     // The title: the page's own until the host sets one.
     void setTitleFromHost(const QString &title);
@@ -121,6 +126,7 @@ private:
 
     QList<QPointer<QDialog>> pageDialogs;
     FullScreen *fullScreen = nullptr;
+    WindowStateRequests hostStateRequests {this};
     bool titleFromHost = false;
     QString reportedUrl;
     // Addresses of texts shown from HTML (by hash) to their serials.

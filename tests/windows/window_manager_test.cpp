@@ -69,6 +69,29 @@ TEST(WindowManager, MaximizeMinimizeHideAndShowNormalGiveTheirStates)
     EXPECT_LT(lastShow - names.rbegin(), lastHide - names.rbegin());
 }
 
+// The window manager carries out a minimise after the call has returned; a
+// show-normal asked before it did still wins, as the host's last word.
+TEST(WindowManager, ShowNormalRightAfterMinimizeLeavesTheWindowNormal)
+{
+    const int wv = kiv_webview_create(0, recordEvent);
+    ASSERT_EQ(kiv_webview_set_title(wv, "quick"), oke);
+    ASSERT_EQ(kiv_webview_present(wv), oke);
+    ASSERT_EQ(waitForState(wv, normal_active), normal_active);
+    const std::string id = xWindowId("quick");
+    ASSERT_FALSE(id.empty());
+
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_EQ(kiv_webview_minimize(wv), oke);
+        ASSERT_EQ(kiv_webview_show_normal(wv), oke);
+        // Give the window manager time to act on both requests; then the
+        // window must be shown, as the window manager sees it too.
+        settle(1000);
+        EXPECT_NE(kiv_webview_window_state(wv), minimized);
+        EXPECT_NE(capture("xprop -id " + id + " WM_STATE").find("Normal"), std::string::npos);
+    }
+}
+
 TEST(WindowManager, ShowNormalOfAnInactiveWindowGivesNormal)
 {
     const int first = kiv_webview_create(0, recordEvent);
