@@ -55,20 +55,25 @@ run_suite() {
   return "$status"
 }
 
+# report_retries [failed]: lists the tests that passed only on their retry;
+# "failed" when the suite failed (a test failed on both attempts).
 report_retries() {
   if [ -s "$retried" ]; then
     echo
     echo "== Tests that passed only on their retry:"
     cat "$retried"
-  else
+  elif [ "${1:-}" != failed ]; then
     echo "== No test needed a retry."
+  fi
+  if [ "${1:-}" = failed ]; then
+    echo "== The suite failed: a test failed on its retry too (above)."
   fi
 }
 
 "$root/scripts/setup.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${KIV_CMAKE_ARGS:-} >/dev/null
 cmake --build "$build" --parallel 2
-run_suite "$build" 300 "$@" || { report_retries; exit 1; }
+run_suite "$build" 300 "$@" || { report_retries failed; exit 1; }
 
 if [ "${KIV_SANITIZER_STAGE:-1}" != 0 ]; then
   asan=${KIV_ASAN_BUILD_DIR:-$root/build-asan}
@@ -77,6 +82,6 @@ if [ "${KIV_SANITIZER_STAGE:-1}" != 0 ]; then
     -DKIVWEBVIEW_SANITIZE=ON -DKIVWEBVIEW_FUZZ=OFF -DKIVWEBVIEW_BUILD_BENCHMARKS=OFF \
     ${KIV_CMAKE_ARGS:-} >/dev/null
   cmake --build "$asan" --parallel 2
-  run_suite "$asan" 600 "$@" || { report_retries; exit 1; }
+  run_suite "$asan" 600 "$@" || { report_retries failed; exit 1; }
 fi
 report_retries

@@ -13,7 +13,7 @@ fi
 # the D-Bus library from forking to launch one.
 export DBUS_SESSION_BUS_ADDRESS=${DBUS_SESSION_BUS_ADDRESS:-unix:path=/nonexistent/kivtest-no-session-bus}
 # The display lives until this process, which becomes the test runner, ends.
-exec 3< <(exec "$here/../support/private-display.sh" $$ 2>/dev/null)
+exec 3< <(exec "$here/../support/private-display.sh" $$)
 read -r -u 3 number || number=""
 exec 3<&-
 case "$number" in

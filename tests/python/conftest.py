@@ -31,11 +31,11 @@ def _start_private_display() -> None:
     # The script prints the display number and stops the display once this
     # process has ended.
     script = os.path.join(ROOT, "tests", "support", "private-display.sh")
-    # Its other streams must not keep the parent's pipe open: the parent
-    # waits for that pipe's end before it reaps this process.
+    # It says on standard error why a start failed, and closes its streams
+    # once the display is up: they must not keep the parent's pipe open, as
+    # the parent waits for that pipe's end before it reaps this process.
     helper = subprocess.Popen([script, str(os.getpid())], stdout=subprocess.PIPE, text=True,
-                              stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              start_new_session=True)
+                              stdin=subprocess.DEVNULL, start_new_session=True)
     line = helper.stdout.readline().strip()
     helper.stdout.close()
     if line == "no-window-manager":
