@@ -43,7 +43,10 @@ void answerDialog(User &user, const std::string &pattern, std::vector<std::strin
     const std::string name = " --onlyvisible --name '" + pattern + "' 2>/dev/null";
     const std::string id = firstLine(capture("timeout 60 xdotool search --sync" + name));
     if (id.empty()) {
-        std::fprintf(stderr, "no window matching %s appeared\n", pattern.c_str());
+        std::fprintf(stderr, "no window matching %s appeared; visible windows:\n%s", pattern.c_str(),
+            capture("for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do"
+                    " echo \"  $w $(xdotool getwindowname $w 2>&1)\"; done; wmctrl -l 2>&1")
+                .c_str());
         return;
     }
     user.found = true;
