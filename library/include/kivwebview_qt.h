@@ -113,9 +113,21 @@
  * Bytes that are not valid UTF-8 are read as U+FFFD replacement characters.
  *
  * Records (kiv_event_t, kiv_js_result_t) and their texts are allocated by the
- * library with malloc and strdup; the host owns each one it receives and gives
+ * library with malloc; the host owns each one it receives and gives
  * it back exactly once. Both records have the same layout, so either free
  * function frees either kind.
+ *
+ * ---------------------------------------------------------------------------
+ * Failures inside the library
+ * ---------------------------------------------------------------------------
+ * No C++ exception leaves a function of this interface. When memory runs out,
+ * or anything else inside fails unexpectedly, the function returns its
+ * failure value, as for a handle that names no open window. The functions
+ * that return a record then return a shared static one, {failure code,
+ * "false"}: their records are never NULL, and the free functions accept that
+ * record and leave it alone. An event whose record cannot be allocated is
+ * dropped. An exception thrown out of a callback (by a C++ host) is caught
+ * there and ends that callback only.
  *
  * ---------------------------------------------------------------------------
  * Events
