@@ -16,7 +16,7 @@ void Kivwebview_qt::pageLoaded(int handle, bool ok)
     noteLoadForExit();
     EventContainer event(QStringLiteral("page-loaded"));
     event[QStringLiteral("oke")] = ok;
-    triggerEvent(handle, event);
+    deliverEvent(handle, mkEventJson(event));
 }
 
 void Kivwebview_qt::onPageLoad(int) { }

@@ -171,8 +171,7 @@ void PageBridge::failCalls(const QString &reason)
         command->complete(failureAnswer(reason), false);
 }
 
-void PageBridge::detach(const QString &reason)
+void PageBridge::detach()
 {
-    failCalls(reason);
     page = nullptr;
 }

@@ -44,9 +44,9 @@ public:
 
     // Ends every call that waits for the page, with reason as its exception.
     void failCalls(const QString &reason);
-    // The page goes: ends the waiting calls; what it answers afterwards is
-    // ignored.
-    void detach(const QString &reason);
+    // The page goes (its calls have been ended by the close protocol): what
+    // it answers afterwards is ignored.
+    void detach();
 
     // How many polls have been started, and the call number of the one
     // that waits for the page (0: none).

@@ -1,8 +1,7 @@
-// The window registry: creating, placing and closing browser windows, and
-// the tables that name them by handle.
+// The window registry: creating and placing browser windows, and the tables
+// that name them by handle. How they go is in close_protocol.cpp.
 #include "kivwebview_qt_class.h"
 
-#include "../bridge/event_container.h"
 #include "../windows/blocked_close_requests.h"
 #include "../windows/downloads.h"
 #include "../windows/notifications.h"
@@ -40,16 +39,6 @@ void Kivwebview_qt::createWindow(Command *cmd)
     w->addView(view, this);
     const int handle = view->id();
 
-    // However a window goes, the registry forgets it: no handle outlives its
-    // window. The close protocol has already sent "closed" and forgotten the
-    // callback; a window destroyed any other way (with a parent the host's
-    // own application object deletes) still ends its handle with "closed".
-    connect(w, &QObject::destroyed, this, [this, handle] {
-        if (callbacks.contains(handle))
-            triggerEvent(handle, EventContainer(QStringLiteral("closed")));
-        removeView(handle);
-    });
-
     windows.insert(handle, w);
     if (callback)
         callbacks.insert(handle, callback);
@@ -86,35 +75,4 @@ int Kivwebview_qt::firstChildOf(const WebviewWindow *parent) const
             first = it.key();
     }
     return first;
-}
-
-bool Kivwebview_qt::closeHandle(int handle, bool deferred)
-{
-    WebviewWindow *w = windows.value(handle, nullptr);
-    if (!w)
-        return false;
-
-    // A child window is destroyed together with its parent; close each
-    // registered child first, through the same protocol, so that it reports
-    // "closed" and leaves the registry before the parent goes. A child's
-    // "closed" callback may open another child of this window, so look again
-    // until none is left.
-    while (const int child = firstChildOf(w))
-        closeHandle(child, deferred);
-
-    // From here on the handle names no open window; its callback stays
-    // until the window has sent "closed".
-    windows.remove(handle);
-    if (deferred)
-        QMetaObject::invokeMethod(w, &WebviewWindow::closeView, Qt::QueuedConnection);
-    else
-        w->closeView();
-    return true;
-}
-
-void Kivwebview_qt::removeView(int handle)
-{
-    windows.remove(handle);
-    callbacks.remove(handle);
-    servedHtml->forget(handle);
 }

@@ -11,8 +11,9 @@
 //   core/requests.cpp             the waiting methods kiv...() and kivQuit
 //   core/command_processing.cpp   the executor: processCommand and the
 //                                 window, page and dialog commands
-//   core/window_registry.cpp      creating, placing and closing windows, and
-//                                 the handle registry
+//   core/window_registry.cpp      creating and placing windows, and the
+//                                 handle registry
+//   core/close_protocol.cpp       how a window goes, in one place
 //   core/dialogs.cpp              the file and directory dialogs
 //   core/exit_shutdown.cpp        the shutdown when the process exits
 //   bridge/event_delivery.cpp     triggerEvent, deliverEvent
@@ -82,10 +83,13 @@ public:
     // Runs one slice of the event loop (at most 2 ms) unless one is running.
     void doEvents();
     int nextHandle();
-    // Forgets a closed window: the one way a handle leaves the registry.
+    // Takes a handle out of the registry (the close protocol's one way):
+    // from then on it names no open window.
     void removeView(int handle);
     void onPageLoad(int handle);
     void pageLoaded(int handle, bool ok);
+    // Deliver an event as JSON text to the handle's callback, through
+    // deliverEvent.
     void triggerEvent(int handle, const EventContainer &event);
     void triggerEvent(int handle, const QString &json);
 
@@ -131,9 +135,14 @@ private:
     // window, so that a move or resize made next is not undone by the
     // window manager's own placement.
     void waitUntilPlaced(int handle);
-    // Takes a handle (and its registered children first) out of the window
-    // table and closes the window, at once or once the loop runs again.
+    // The close protocol (core/close_protocol.cpp). Takes a handle (and its
+    // registered children first) out of the registry and closes its window,
+    // at once or once the loop runs again.
     bool closeHandle(int handle, bool deferred);
+    // The window of handle has closed, or is being destroyed: its calls
+    // end, "closed" is sent, and the handle is forgotten.
+    void windowClosed(int handle, WebviewWindow *window);
+    friend class WebviewWindow;
     // The lowest handle of a registered child window of parent, or 0.
     int firstChildOf(const WebviewWindow *parent) const;
 

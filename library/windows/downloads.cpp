@@ -24,12 +24,12 @@ EventContainer downloadEvent(
 
 } // namespace
 
-void Downloads::report(int handle, const EventContainer &event)
+void Downloads::deliverLater(int handle, const EventContainer &event)
 {
     // The engine reports downloads from inside its own tasks; the host hears
     // of them from an event of their own, where its callback may run a dialog.
     QMetaObject::invokeMethod(
-        this, [this, handle, event] { central->triggerEvent(handle, event); },
+        this, [this, handle, event] { central->deliverEvent(handle, mkEventJson(event)); },
         Qt::QueuedConnection);
 }
 
@@ -60,7 +60,7 @@ void Downloads::requested(QWebEngineDownloadRequest *download)
         EventContainer event(QStringLiteral("download-blocked"));
         event[QStringLiteral("url")] = download->url().toString();
         download->cancel();
-        report(handle, event);
+        deliverLater(handle, event);
         return;
     }
     gesturesAtLastDialog.insert(handle, window->userGestures());
@@ -78,7 +78,7 @@ void Downloads::requested(QWebEngineDownloadRequest *download)
     download->setDownloadDirectory(target.absolutePath());
     download->setDownloadFileName(target.fileName());
     download->accept();
-    report(handle, downloadEvent(QStringLiteral("download-started"), download, path));
+    deliverLater(handle, downloadEvent(QStringLiteral("download-started"), download, path));
 
     connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this,
         [this, download, handle, path] {
@@ -88,6 +88,6 @@ void Downloads::requested(QWebEngineDownloadRequest *download)
                 = downloadEvent(QStringLiteral("download-finished"), download, path);
             event[QStringLiteral("oke")]
                 = download->state() == QWebEngineDownloadRequest::DownloadCompleted;
-            report(handle, event);
+            deliverLater(handle, event);
         });
 }

@@ -27,7 +27,7 @@ public:
 
 private:
     void requested(QWebEngineDownloadRequest *download);
-    void report(int handle, const EventContainer &event);
+    void deliverLater(int handle, const EventContainer &event);
 
     Kivwebview_qt *central;
     // Per window handle: its user gesture count when its last save dialog

@@ -46,7 +46,7 @@ void FullScreen::enter()
     window->showFullScreen();
     EventContainer event(QStringLiteral("fullscreen"));
     event[QStringLiteral("on")] = true;
-    window->sendLater(event);
+    window->deliverLater(event);
 }
 
 void FullScreen::leave(bool restore)
@@ -65,7 +65,7 @@ void FullScreen::leave(bool restore)
     }
     EventContainer event(QStringLiteral("fullscreen"));
     event[QStringLiteral("on")] = false;
-    window->sendLater(event);
+    window->deliverLater(event);
 }
 
 void FullScreen::windowStateChanged()

@@ -48,5 +48,5 @@ void Notifications::present(std::unique_ptr<QWebEngineNotification> notification
     event[QStringLiteral("title")] = notification->title();
     event[QStringLiteral("body")] = notification->message();
     event[QStringLiteral("origin")] = origin.toString(QUrl::RemovePath | QUrl::StripTrailingSlash);
-    chosen->sendLater(event);
+    chosen->deliverLater(event);
 }

@@ -27,7 +27,7 @@ int runPageDialog(WebviewWindow *window, QDialog &dialog)
     QPointer<QDialog> alive(&dialog);
     window->pageDialogOpened(&dialog);
     const int result = dialog.exec();
-    // The window waits for this before it goes (see WebviewWindow::closeView).
+    // The window waits for this before it goes (see WebviewWindow::startClosing).
     window->pageDialogClosed(&dialog);
     return alive ? result : int(QDialog::Rejected);
 }

@@ -67,5 +67,5 @@ void PagePrinting::finished(const QString &path, bool ok)
     EventContainer event(QStringLiteral("print-finished"));
     event[QStringLiteral("oke")] = ok;
     event[QStringLiteral("path")] = path;
-    window->sendLater(event);
+    window->deliverLater(event);
 }

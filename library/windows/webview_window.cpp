@@ -50,13 +50,24 @@ WebviewWindow::~WebviewWindow()
     // must not run on it then.
     for (QObject *child : children())
         disconnect(child, &QObject::destroyed, this, nullptr);
+    // A window destroyed without its close event (by a host that deletes
+    // the toolkit's widgets itself) still ends its handle, after those of
+    // its child windows, as the close protocol does.
+    if (!closeDone && centralObject && webView) {
+        const QList<WebviewWindow *> children
+            = findChildren<WebviewWindow *>(Qt::FindDirectChildrenOnly);
+        for (WebviewWindow *child : children)
+            delete child;
+        closeDone = true;
+        centralObject->windowClosed(webView->id(), this);
+    }
     // A page answers its outstanding scripts (with nothing) while it is
     // destroyed. Destroy it here, while this window and its members still
     // exist, with its signals cut off and its bridge detached, so that those
     // answers are ignored; left to the base class, they would reach a
     // window already destroyed.
     if (bridge)
-        bridge->detach(QStringLiteral("the window was closed before the page answered"));
+        bridge->detach();
     if (webView) {
         webView->page()->disconnect(this);
         centralObject = nullptr;
@@ -154,12 +165,12 @@ void WebviewWindow::newWindowRequested(const QUrl &url, bool userInitiated)
     if (!userInitiated) {
         EventContainer blocked(QStringLiteral("popup-blocked"));
         blocked[QStringLiteral("url")] = url.toString();
-        send(blocked);
+        deliver(blocked);
         return;
     }
     EventContainer event(QStringLiteral("new-window"));
     event[QStringLiteral("url")] = url.toString();
-    send(event);
+    deliver(event);
     if (closing || !centralObject->kivValid(webView->id()))
         return;
     const QString scheme = url.scheme();
@@ -192,7 +203,7 @@ void WebviewWindow::rendererTerminated(int status, int exitCode)
     event[QStringLiteral("reason")]
         = QString::fromLatin1(status >= 0 && status < 4 ? reasons[status] : "abnormal");
     event[QStringLiteral("exit-code")] = exitCode;
-    sendLater(event);
+    deliverLater(event);
 }
 
 void WebviewWindow::runJs(const QString &code)
@@ -205,20 +216,25 @@ void WebviewWindow::callJs(const QString &code, Command *command)
     bridge->call(code, command);
 }
 
+void WebviewWindow::endPendingCalls(const QString &reason)
+{
+    bridge->failCalls(reason);
+}
+
 void WebviewWindow::processJsEvents()
 {
     bridge->poll();
 }
 
-void WebviewWindow::send(const EventContainer &event)
+void WebviewWindow::deliver(const EventContainer &event)
 {
     if (centralObject && webView)
-        centralObject->triggerEvent(webView->id(), event);
+        centralObject->deliverEvent(webView->id(), mkEventJson(event));
 }
 
-void WebviewWindow::sendLater(const EventContainer &event)
+void WebviewWindow::deliverLater(const EventContainer &event)
 {
-    QMetaObject::invokeMethod(this, [this, event] { send(event); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, event] { deliver(event); }, Qt::QueuedConnection);
 }
 
 bool WebviewWindow::placedByWindowSystem() const
@@ -229,7 +245,7 @@ bool WebviewWindow::placedByWindowSystem() const
     return native && native->isExposed();
 }
 
-void WebviewWindow::closeView()
+void WebviewWindow::startClosing()
 {
     closing = true;
     if (pageDialogsOpen()) {
@@ -304,7 +320,7 @@ void WebviewWindow::closeOncePageDialogsEnd()
 void WebviewWindow::askToClose()
 {
     if (!closing)
-        send(EventContainer(QStringLiteral("can-close?")));
+        deliver(EventContainer(QStringLiteral("can-close?")));
 }
 
 // ---------------------------------------------------------------------------
@@ -372,7 +388,7 @@ void WebviewWindow::pageUrlChanged(const QUrl &url)
     reportedUrl = reported;
     EventContainer event(QStringLiteral("url-changed"));
     event[QStringLiteral("url")] = reported;
-    send(event);
+    deliver(event);
 }
 
 // ---------------------------------------------------------------------------
@@ -404,7 +420,7 @@ void WebviewWindow::triggerMove()
     EventContainer event(QStringLiteral("move"));
     event[QStringLiteral("x")] = lastX;
     event[QStringLiteral("y")] = lastY;
-    send(event);
+    deliver(event);
 }
 
 void WebviewWindow::triggerResize()
@@ -412,7 +428,7 @@ void WebviewWindow::triggerResize()
     EventContainer event(QStringLiteral("resize"));
     event[QStringLiteral("w")] = lastWidth;
     event[QStringLiteral("h")] = lastHeight;
-    send(event);
+    deliver(event);
 }
 
 // ---------------------------------------------------------------------------
@@ -422,13 +438,13 @@ void WebviewWindow::triggerResize()
 
 void WebviewWindow::showEvent(QShowEvent *)
 {
-    send(EventContainer(QStringLiteral("show")));
+    deliver(EventContainer(QStringLiteral("show")));
 }
 
 void WebviewWindow::hideEvent(QHideEvent *)
 {
     if (!closing)
-        send(EventContainer(QStringLiteral("hide")));
+        deliver(EventContainer(QStringLiteral("hide")));
 }
 
 void WebviewWindow::changeEvent(QEvent *event)
@@ -449,11 +465,9 @@ void WebviewWindow::closeEvent(QCloseEvent *event)
         return;
     }
     closeDone = true;
-    bridge->failCalls(QStringLiteral("the window was closed before the page answered"));
     moveTimer.stop();
     resizeTimer.stop();
-    send(EventContainer(QStringLiteral("closed")));
-    centralObject->removeView(webView->id());
+    centralObject->windowClosed(webView->id(), this);
     deleteLater();
     if (devToolsWindow)
         devToolsWindow->deleteLater();

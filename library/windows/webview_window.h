@@ -33,13 +33,14 @@ public:
     WebViewQt *view() { return webView; }
     WebviewWindow *parentBrowserWindow() const { return parentWindow; }
 
-    // Marks the window as closing and closes it: it sends "closed", leaves
-    // the registry and deletes itself (with its developer tools) later.
-    // While a dialog of its page (or of a child window's page) is open, the
-    // window cannot go yet: the dialog runs inside the engine's own task for
-    // that page. The dialogs are then cancelled, and the window closes as
-    // soon as the last of them is off the stack.
-    void closeView();
+    // The close protocol's second step (core/close_protocol.cpp): marks the
+    // window as closing and closes it; it then deletes itself (with its
+    // developer tools) later. While a dialog of its page (or of a child
+    // window's page) is open, the window cannot go yet: the dialog runs
+    // inside the engine's own task for that page. The dialogs are then
+    // cancelled, and the window closes as soon as the last of them is off
+    // the stack.
+    void startClosing();
     bool isClosing() const { return closing; }
     // True once the window system has mapped the window where its manager
     // placed it, or when there is nothing to wait for (hidden, minimised).
@@ -52,12 +53,14 @@ public:
     void runJs(const QString &code);
     void callJs(const QString &code, Command *command);
     const PageBridge *pageBridge() const { return bridge; }
+    // Ends every call still waiting for the page, with reason.
+    void endPendingCalls(const QString &reason);
 
     // Hands an event of this window to the host: at once, or from an event
     // of its own, for what the engine reports inside its own tasks (where a
     // callback that runs a dialog would hold the engine up).
-    void send(const EventContainer &event);
-    void sendLater(const EventContainer &event);
+    void deliver(const EventContainer &event);
+    void deliverLater(const EventContainer &event);
 
     // The page's dialogs (page_dialogs.h).
     bool showsPageDialogs() const { return !closing; }

@@ -5,6 +5,7 @@
 #include "window_queries.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -311,4 +312,35 @@ TEST(WindowLifecycle, ChildrenOpenedWhileTheirParentClosesAreClosedWithIt)
     ASSERT_FALSE(closedOrder.empty());
     EXPECT_EQ(closedOrder.back(), familyParent);
     EXPECT_EQ(browserWindowCount(), 0) << "a window outlived its closed handle";
+}
+
+// A host that links the toolkit may delete the library's widgets itself: the
+// handles still end as the close protocol ends them, children first, and a
+// call waiting for the page ends.
+TEST(WindowLifecycle, AWindowDeletedByTheHostsOwnCodeStillEndsItsHandles)
+{
+    const int parent = createWindowWithHtml("<p>parent</p>");
+    ASSERT_EQ(kiv_webview_set_title(parent, "deleted by the host"), oke);
+    const int child = createWindowWithHtml("<p>child</p>", parent);
+    settle();
+    QWidget *parentWindow = browserWindowTitled(QStringLiteral("deleted by the host"));
+    ASSERT_NE(parentWindow, nullptr);
+    clearEvents();
+
+    QTimer::singleShot(500, [parentWindow] { delete parentWindow; });
+    const CallResult call = callJs(
+        child, "const t = Date.now(); while (Date.now() - t < 3000) {} return 1;");
+    EXPECT_EQ(call.status, eval_js_failed);
+    EXPECT_NE(call.value.find("closed"), std::string::npos) << call.value;
+    EXPECT_FALSE(kiv_webview_valid(parent));
+    EXPECT_FALSE(kiv_webview_valid(child));
+    pumpFor(300);
+    // Each handle's last and only event is "closed"; the child's comes first.
+    std::vector<int> closedOrder;
+    for (const RecordedEvent &event : events())
+        if (event.json == R"({"event":"closed"})")
+            closedOrder.push_back(event.wv);
+    EXPECT_EQ(closedOrder, (std::vector<int> {child, parent}));
+    EXPECT_EQ(eventsOf(child), std::vector<std::string> {R"({"event":"closed"})"});
+    EXPECT_EQ(browserWindowCount(), 0);
 }
