@@ -3,6 +3,7 @@
 // given back through either free function. Each call must return its
 // documented value; the process must neither crash nor hang (and, in the
 // sanitizer build, nor leak).
+#include "failure_values.h"
 #include "test_support.h"
 #include "window_queries.h"
 
@@ -16,30 +17,12 @@ using namespace kivtest;
 
 namespace {
 
-#if EXPECT_WINDOWS_CODES
-constexpr result_t htmlFailure = set_url_failed;
-constexpr result_t actionFailure = resize_window_failed;
-#else
-constexpr result_t htmlFailure = set_html_failed;
-constexpr result_t actionFailure = window_action_failed;
-#endif
-
 // A handle whose window has been closed.
 int closedHandle()
 {
     const int wv = kiv_webview_create(0, recordEvent);
     kiv_webview_close(wv);
     return wv;
-}
-
-// Expects a record with the given status and text, and frees it.
-void expectRecord(kiv_js_result_t *r, result_t status, const char *text, const std::string &where)
-{
-    ASSERT_NE(r, nullptr) << where;
-    EXPECT_EQ(r->result, status) << where;
-    ASSERT_NE(r->value, nullptr) << where;
-    EXPECT_STREQ(r->value, text) << where;
-    kiv_webview_destroy_js_result(r);
 }
 
 const std::string sixteenMiB(16u << 20, 'x');
@@ -51,30 +34,8 @@ TEST(BadInput, HandlesThatNameNoWindowGetEachFunctionsFailureValue)
     const int open = createWindowWithHtml("<p>stays</p>");
     const int closed = closedHandle();
     const std::vector<int> bad {0, -1, INT_MIN, INT_MAX, closed, open + 1000};
-    for (int wv : bad) {
-        const std::string at = "handle " + std::to_string(wv);
-        EXPECT_FALSE(kiv_webview_valid(wv)) << at;
-        EXPECT_EQ(kiv_webview_set_url(wv, "about:blank"), set_url_failed) << at;
-        EXPECT_EQ(kiv_webview_set_html(wv, "<p>x</p>"), htmlFailure) << at;
-        EXPECT_EQ(kiv_webview_run_js(wv, "1"), eval_js_failed) << at;
-        expectRecord(kiv_webview_call_js(wv, "return 1;"), eval_js_failed, "false", at);
-        EXPECT_EQ(kiv_webview_open_devtools(wv), eval_js_failed) << at;
-        EXPECT_EQ(kiv_webview_move(wv, 10, 10), move_window_failed) << at;
-        EXPECT_EQ(kiv_webview_resize(wv, 300, 200), resize_window_failed) << at;
-        EXPECT_EQ(kiv_webview_hide(wv), actionFailure) << at;
-        EXPECT_EQ(kiv_webview_show(wv), actionFailure) << at;
-        EXPECT_EQ(kiv_webview_present(wv), actionFailure) << at;
-        EXPECT_EQ(kiv_webview_maximize(wv), actionFailure) << at;
-        EXPECT_EQ(kiv_webview_minimize(wv), actionFailure) << at;
-        EXPECT_EQ(kiv_webview_show_normal(wv), actionFailure) << at;
-        EXPECT_EQ(kiv_webview_window_state(wv), invalid) << at;
-        EXPECT_EQ(kiv_webview_set_title(wv, "t"), actionFailure) << at;
-        expectRecord(kiv_webview_choose_dir(wv, "t", "/tmp"), dialog_failed, "false", at);
-        expectRecord(kiv_webview_file_open(wv, "t", "/tmp", "*.txt"), dialog_failed, "false", at);
-        expectRecord(kiv_webview_file_save(wv, "t", "/tmp", "*.txt"), dialog_failed, "false", at);
-        kiv_webview_set_ou_token(wv, "token");
-        kiv_webview_close(wv);
-    }
+    for (int wv : bad)
+        EXPECT_TRUE(everyCallFails(wv));
     // A bad parent gives an ordinary top-level window, never a failure.
     for (int parent : bad) {
         const int wv = kiv_webview_create(parent, nullptr);
@@ -112,17 +73,18 @@ TEST(BadInput, NullPointersInEveryPointerArgument)
     EXPECT_EQ(kiv_webview_destroy_js_result(nullptr), 0);
     // The dialogs with null texts, on a handle that names no window (with
     // an open one they would wait for a user).
-    expectRecord(kiv_webview_choose_dir(-1, nullptr, nullptr), dialog_failed, "false", "choose");
-    expectRecord(
-        kiv_webview_file_open(-1, nullptr, nullptr, nullptr), dialog_failed, "false", "open");
-    expectRecord(
-        kiv_webview_file_save(-1, nullptr, nullptr, nullptr), dialog_failed, "false", "save");
+    EXPECT_EQ(Outcome::of(kiv_webview_choose_dir(-1, nullptr, nullptr)),
+        failureOf("kiv_webview_choose_dir"));
+    EXPECT_EQ(Outcome::of(kiv_webview_file_open(-1, nullptr, nullptr, nullptr)),
+        failureOf("kiv_webview_file_open"));
+    EXPECT_EQ(Outcome::of(kiv_webview_file_save(-1, nullptr, nullptr, nullptr)),
+        failureOf("kiv_webview_file_save"));
     // Null pointers on bad handles too.
-    EXPECT_EQ(kiv_webview_set_url(0, nullptr), set_url_failed);
-    EXPECT_EQ(kiv_webview_set_html(0, nullptr), htmlFailure);
-    EXPECT_EQ(kiv_webview_run_js(0, nullptr), eval_js_failed);
-    expectRecord(kiv_webview_call_js(0, nullptr), eval_js_failed, "false", "call");
-    EXPECT_EQ(kiv_webview_set_title(0, nullptr), actionFailure);
+    EXPECT_EQ(Outcome::of(kiv_webview_set_url(0, nullptr)), failureOf("kiv_webview_set_url"));
+    EXPECT_EQ(Outcome::of(kiv_webview_set_html(0, nullptr)), failureOf("kiv_webview_set_html"));
+    EXPECT_EQ(Outcome::of(kiv_webview_run_js(0, nullptr)), failureOf("kiv_webview_run_js"));
+    EXPECT_EQ(Outcome::of(kiv_webview_call_js(0, nullptr)), failureOf("kiv_webview_call_js"));
+    EXPECT_EQ(Outcome::of(kiv_webview_set_title(0, nullptr)), failureOf("kiv_webview_set_title"));
     kiv_webview_set_ou_token(0, nullptr);
 
     EXPECT_TRUE(kiv_webview_valid(wv));
@@ -163,9 +125,14 @@ TEST(BadInput, TextThatIsNotUtf8IsReadWithReplacementCharacters)
         EXPECT_EQ(kiv_webview_set_url(wv, (std::string("about:blank#") + b).c_str()), oke) << at;
         EXPECT_TRUE(waitForCount(wv, "page-loaded", before + 1)) << at;
         kiv_webview_set_ou_token(wv, b);
-        expectRecord(kiv_webview_choose_dir(0, b, b), dialog_failed, "false", at);
-        expectRecord(kiv_webview_file_open(0, b, b, b), dialog_failed, "false", at);
-        expectRecord(kiv_webview_file_save(0, b, b, b), dialog_failed, "false", at);
+        EXPECT_EQ(Outcome::of(kiv_webview_choose_dir(0, b, b)), failureOf("kiv_webview_choose_dir"))
+            << at;
+        EXPECT_EQ(
+            Outcome::of(kiv_webview_file_open(0, b, b, b)), failureOf("kiv_webview_file_open"))
+            << at;
+        EXPECT_EQ(
+            Outcome::of(kiv_webview_file_save(0, b, b, b)), failureOf("kiv_webview_file_save"))
+            << at;
     }
     // Every event the page sent arrived as valid JSON with a replacement
     // character in place of the broken bytes.
@@ -209,9 +176,9 @@ TEST(BadInput, SixteenMebibyteHtmlScriptAndTitle)
         "xprop -id " + xWindowId(std::string(65536, 'x')) + " _NET_WM_NAME 2>/dev/null | wc -c");
     EXPECT_GT(std::stoi("0" + shown), 65536) << "the cut title is not the window's";
     kiv_webview_set_ou_token(wv, sixteenMiB.c_str());
-    expectRecord(
-        kiv_webview_file_open(-1, sixteenMiB.c_str(), sixteenMiB.c_str(), sixteenMiB.c_str()),
-        dialog_failed, "false", "open");
+    EXPECT_EQ(Outcome::of(kiv_webview_file_open(
+                  -1, sixteenMiB.c_str(), sixteenMiB.c_str(), sixteenMiB.c_str())),
+        failureOf("kiv_webview_file_open"));
     EXPECT_EQ(kiv_webview_set_url(wv, ("about:blank#" + sixteenMiB).c_str()), oke);
     kiv_webview_process_events(500);
 
