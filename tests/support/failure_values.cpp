@@ -98,11 +98,16 @@ Outcome withTexts(Outcome failure, const RecordTexts &texts)
 
 } // namespace
 
-Outcome Outcome::of(kiv_js_result_t *r)
+Outcome Outcome::readFrom(const kiv_js_result_t *r)
 {
     if (!r)
         return {record, -1, "(no record)"};
-    Outcome o {record, r->result, r->value ? r->value : "(no text)"};
+    return {record, r->result, r->value ? r->value : "(no text)"};
+}
+
+Outcome Outcome::of(kiv_js_result_t *r)
+{
+    const Outcome o = readFrom(r);
     kiv_webview_destroy_js_result(r);
     return o;
 }

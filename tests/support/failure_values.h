@@ -43,6 +43,8 @@ struct Outcome
     static Outcome of(window_state_t s) { return {state, s, {}}; }
     // Takes the record and frees it; a missing record or text shows as such.
     static Outcome of(kiv_js_result_t *r);
+    // The same, leaving the record to the caller.
+    static Outcome readFrom(const kiv_js_result_t *r);
 
     bool operator==(const Outcome &other) const
     {
