@@ -18,8 +18,7 @@ Kivwebview_qt *handler = nullptr;
 } // namespace
 
 Kivwebview_qt::Kivwebview_qt(Kivwebview_qt **handlerRef)
-    : handlerRef(handlerRef)
-    , ownerThread(QThread::currentThreadId())
+    : ownerThread(QThread::currentThreadId())
 {
     argv[0] = applicationName;
     // Large HTML texts are served from memory under a scheme of the

@@ -170,7 +170,6 @@ private:
     QTimer jsPollTimer;
     int loopActive = 0;
     QTimer sliceTimer;
-    Kivwebview_qt **handlerRef = nullptr;
     int argc = 1;
     char *argv[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
 
