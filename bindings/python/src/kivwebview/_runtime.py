@@ -17,7 +17,7 @@ import collections
 import contextlib
 import threading
 import time
-from typing import Any, Callable, Deque, Iterator, List, Optional, Set, Tuple
+from typing import Any, Callable, Deque, Dict, Iterator, List, Optional, Set, Tuple
 
 from ._native import Library, load_library
 from .errors import ReentrancyError, WrongThreadError
@@ -32,6 +32,10 @@ class _State:
         self.owner: Optional[int] = None  # ident of the library's thread
         self.handler_depth = 0  # > 0 while an event handler runs
         self.call_depth = 0  # nesting of calls into the library
+        # Open windows by handle: keeps each window, and so its C callback,
+        # alive until its "closed" event, whether the host keeps a reference
+        # or not.
+        self.open_windows: Dict[int, Any] = {}
         # call_soon's functions. deque.append and popleft are atomic, so
         # other threads may append while the library's thread takes.
         self.deferred: Deque[Tuple[Callable[..., Any], tuple, dict]] = collections.deque()

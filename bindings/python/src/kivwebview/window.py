@@ -28,10 +28,6 @@ ALL_EVENTS = "*"
 
 F = TypeVar("F", bound=Callable[..., Any])
 
-# Open windows by handle: keeps each window, and so its C callback, alive
-# until its "closed" event, whether the host keeps a reference or not.
-_open_windows: Dict[int, "Window"] = {}
-
 
 @dataclass(frozen=True)
 class Event:
@@ -366,14 +362,14 @@ class Window:
             self.on(ALL_EVENTS, on_event)
         parent_handle = parent.handle if isinstance(parent, Window) else int(parent or 0)
         # One C callback per window, bound to this object; it lives as long
-        # as the window does (see _open_windows).
+        # as the window does (see state.open_windows).
         self._callback = EventCallback(self._receive)
         with calling("kiv_webview_create") as lib:
             self._lib = lib
             handle = lib.create(parent_handle, self._callback)
             self._handle = handle
             if not self._closed:
-                _open_windows[handle] = self
+                state.open_windows[handle] = self
 
     def __repr__(self) -> str:
         return f"<kivwebview.Window {self._handle}{' closed' if self._closed else ''}>"
@@ -438,8 +434,8 @@ class Window:
                     self._install_page_api()
             elif name == "closed":
                 self._closed = True
-                if _open_windows.get(handle) is self:
-                    del _open_windows[handle]
+                if state.open_windows.get(handle) is self:
+                    del state.open_windows[handle]
                 state.retired.append(self._callback)
                 self._end_script_calls("the window closed before the page answered")
             event = Event(self, name, data, raw)
@@ -935,4 +931,4 @@ class Window:
 
 def open_windows() -> List[Window]:
     """The windows of this process whose "closed" event has not arrived yet."""
-    return list(_open_windows.values())
+    return list(state.open_windows.values())
