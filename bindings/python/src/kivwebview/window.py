@@ -8,13 +8,14 @@ import itertools
 import json
 import logging
 import secrets
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from typing import Any, Callable, Dict, Iterable, List, Mapping, Optional, TypeVar, Union
 
 from . import _page
-from ._origins import OriginRule
 from ._asyncio import pump_until
 from ._native import EventCallback, Library, ResultCode, WindowState
+from ._origins import OriginRule
+from ._results import DirectoryChoice, FileChoice, RawResult, take_result
 from ._runtime import calling, state
 from .errors import JavaScriptError, ResultError
 
@@ -100,37 +101,6 @@ class Event:
         return self.data.get("js-evt") if self.name == "js-evt" else None
 
 
-@dataclass(frozen=True)
-class RawResult:
-    """A result record of the library as it came: its code and JSON text."""
-
-    code: int
-    text: str
-
-    def decoded(self) -> Any:
-        """The JSON text decoded."""
-        return json.loads(self.text)
-
-
-@dataclass(frozen=True)
-class DirectoryChoice:
-    """The directory the user chose in :meth:`Window.choose_dir`."""
-
-    path: str
-    raw: str = field(repr=False)
-
-
-@dataclass(frozen=True)
-class FileChoice:
-    """The file the user chose in :meth:`Window.file_open` or
-    :meth:`Window.file_save`, with the filter entry selected at the time
-    (e.g. ``"Text (*.txt)"``; empty when no filter was given)."""
-
-    path: str
-    used_filter: str
-    raw: str = field(repr=False)
-
-
 def _utf8(text: Optional[str], what: str) -> bytes:
     if text is None:
         return b""
@@ -139,16 +109,6 @@ def _utf8(text: Optional[str], what: str) -> bytes:
     if "\0" in text:
         raise ValueError(f"{what} contains a NUL character, which the C interface cannot pass")
     return text.encode("utf-8", "surrogatepass")
-
-
-def _take(lib: Library, record: Any) -> RawResult:
-    """Copies a result record and frees it."""
-    try:
-        code = int(record.contents.number)
-        text = (record.contents.text or b"false").decode("utf-8", "replace")
-    finally:
-        lib.destroy_js_result(record)
-    return RawResult(code, text)
 
 
 def _message(error: BaseException) -> str:
@@ -725,7 +685,7 @@ class Window:
         unchanged: its code and JSON text. Refused inside event handlers."""
         encoded = _utf8(js, "js")
         with calling("kiv_webview_call_js", refused_in_handler=True) as lib:
-            return _take(lib, lib.call_js(self._handle, encoded))
+            return take_result(lib, lib.call_js(self._handle, encoded))
 
     def call_js(self, js: str) -> Any:
         """Runs ``js`` as a function body in the page, waits for the page's
@@ -857,7 +817,7 @@ class Window:
 
     def _dialog(self, function: str, call: Callable[[Library], Any]) -> RawResult:
         with calling(function) as lib:
-            answer = _take(lib, call(lib))
+            answer = take_result(lib, call(lib))
         if answer.code != ResultCode.oke:
             raise ResultError(function, self._handle, answer.code, answer.text)
         return answer
