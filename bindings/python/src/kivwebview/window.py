@@ -8,11 +8,11 @@ import itertools
 import json
 import logging
 import secrets
-from dataclasses import dataclass
-from typing import Any, Callable, Dict, Iterable, List, Mapping, Optional, TypeVar, Union
+from typing import Any, Callable, Dict, Iterable, List, Mapping, Optional, Union
 
 from . import _page
 from ._asyncio import pump_until
+from ._events import ALL_EVENTS, Event, Handler, Handlers, decode, read_record
 from ._native import EventCallback, Library, ResultCode, WindowState
 from ._origins import OriginRule
 from ._results import DirectoryChoice, FileChoice, RawResult, take_result
@@ -20,85 +20,6 @@ from ._runtime import calling, state
 from .errors import JavaScriptError, ResultError
 
 log = logging.getLogger("kivwebview")
-
-#: An event handler: called with each :class:`Event` it is registered for.
-Handler = Callable[["Event"], Any]
-
-#: Registering a handler under this name gives it every event of the window.
-ALL_EVENTS = "*"
-
-F = TypeVar("F", bound=Callable[..., Any])
-
-
-@dataclass(frozen=True)
-class Event:
-    """One event of a window, decoded from the library's JSON text.
-
-    Attributes:
-        window: the window the event concerns.
-        name: the event's name (the "event" member), e.g. "page-loaded".
-        data: the whole JSON object, e.g. ``{"event": "move", "x": 10, "y": 20}``.
-        raw: the JSON text as the library delivered it.
-
-    The events, with what ``data`` holds besides ``"event"``:
-
-    ============== ========================= =====================================
-    ``name``       ``data`` members          when
-    ============== ========================= =====================================
-    "show"         (none)                    the window was shown; the first event
-                                             of every window, before the
-                                             constructor returns
-    "page-loaded"  ``oke``: bool             a page finished loading (False: it
-                                             failed); exposed functions are in
-                                             place when the handlers run
-    "js-evt"       ``js-evt``: dict          the page sent an object with
-                                             ``window.kiv_send_event(obj)``
-                                             (``{}`` for a non-object); also
-                                             :attr:`Event.payload`
-    "move"         ``x``, ``y``: int         the window moved (500 ms after the
-                                             last move)
-    "resize"       ``w``, ``h``: int         the window was resized (500 ms after
-                                             the last resize)
-    "hide"         (none)                    the window was hidden
-    "can-close?"   (none)                    the user asked to close the window
-                                             (its close button, the window
-                                             manager); it stays open until the
-                                             host calls :meth:`Window.close`
-    "closed"       (none)                    the window closed: the last event of
-                                             its handle
-    "url-changed"  ``url``: str              the page shows a new address (a
-                                             load, before its "page-loaded"; a
-                                             link, a redirect, the history API,
-                                             a fragment); a ``set_html`` page
-                                             is ``"kiv-html:HANDLE/N"``
-    ============== ========================= =====================================
-
-    The library's other events reach handlers the same way, under their own
-    names: "renderer-gone", "new-window", "popup-blocked", "download-started",
-    "download-finished", "download-blocked", "fullscreen", "print-finished"
-    and "notification" (the README's table of events gives their members).
-
-    The library may add events in later versions: handlers registered for a
-    name see only that name, and "*" handlers see every event, known or not.
-    Items that the package's own page script sends (under the key
-    ``"kiv-api"``) are consumed by the package and never reach handlers.
-    """
-
-    window: "Window"
-    name: str
-    data: Dict[str, Any]
-    raw: str
-
-    @property
-    def handle(self) -> int:
-        """The window's handle."""
-        return self.window.handle
-
-    @property
-    def payload(self) -> Any:
-        """For "js-evt": the object the page sent with ``kiv_send_event``;
-        otherwise None."""
-        return self.data.get("js-evt") if self.name == "js-evt" else None
 
 
 def _utf8(text: Optional[str], what: str) -> bytes:
@@ -306,7 +227,7 @@ class Window:
         self._closed = False
         self._title: Optional[str] = None
         self._ou_token = ""
-        self._handlers: Dict[str, List[Handler]] = {}
+        self._handlers = Handlers()
         # Exposed functions and the page script's state on the host side.
         self._exposed: Dict[str, Callable[..., Any]] = {}
         self._uses_page_api = False  # expose or call_js_async used: install on each load
@@ -355,32 +276,26 @@ class Window:
                 event.window.close()   # allowed inside a handler
         """
         def register(function: Handler) -> Handler:
-            self._handlers.setdefault(name, []).append(function)
+            self._handlers.add(name, function)
             return function
         return register if handler is None else register(handler)
 
     def off(self, name: str, handler: Handler) -> None:
         """Unregisters a handler registered with :meth:`on`."""
-        self._handlers.get(name, []).remove(handler)
+        self._handlers.remove(name, handler)
 
     def _receive(self, record: Any) -> None:
         # Called by the library, nested in whatever call pumps the loop. The
         # record is ours: copy it and give it back before anything else.
         if not record:
             return
-        try:
-            handle = int(record.contents.number)
-            raw = (record.contents.text or b"").decode("utf-8", "replace")
-        finally:
-            self._lib.destroy_event(record)
+        handle, raw = read_record(self._lib, record)
         if not self._handle:
             self._handle = handle  # events before create() has returned
-        try:
-            data = json.loads(raw)
-            name = str(data["event"])
-        except (ValueError, KeyError, TypeError):
-            log.error("window %d: undecodable event %r", handle, raw)
+        decoded = decode(handle, raw)
+        if decoded is None:
             return
+        name, data = decoded
         state.handler_depth += 1
         try:
             if name == "js-evt":
@@ -398,16 +313,7 @@ class Window:
                     del state.open_windows[handle]
                 state.retired.append(self._callback)
                 self._end_script_calls("the window closed before the page answered")
-            event = Event(self, name, data, raw)
-            for handler in self._handlers.get(name, []) + self._handlers.get(ALL_EVENTS, []):
-                try:
-                    handler(event)
-                except Exception:
-                    log.exception("window %d: handler %r raised on event %s",
-                                  handle, handler, raw)
-                except BaseException as error:  # KeyboardInterrupt, SystemExit
-                    if state.pending is None:
-                        state.pending = error
+            self._handlers.run(Event(self, name, data, raw), handle)
         finally:
             state.handler_depth -= 1
 
