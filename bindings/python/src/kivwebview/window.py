@@ -2,24 +2,15 @@
 
 from __future__ import annotations
 
-import asyncio
-import inspect
-import itertools
 import json
-import logging
-import secrets
 from typing import Any, Callable, Dict, Iterable, List, Mapping, Optional, Union
 
-from . import _page
-from ._asyncio import pump_until
 from ._events import ALL_EVENTS, Event, Handler, Handlers, decode, read_record
 from ._native import EventCallback, Library, ResultCode, WindowState
-from ._origins import OriginRule
+from ._page_api import PageApi
 from ._results import DirectoryChoice, FileChoice, RawResult, take_result
 from ._runtime import calling, state
 from .errors import JavaScriptError, ResultError
-
-log = logging.getLogger("kivwebview")
 
 
 def _utf8(text: Optional[str], what: str) -> bytes:
@@ -30,170 +21,6 @@ def _utf8(text: Optional[str], what: str) -> bytes:
     if "\0" in text:
         raise ValueError(f"{what} contains a NUL character, which the C interface cannot pass")
     return text.encode("utf-8", "surrogatepass")
-
-
-def _message(error: BaseException) -> str:
-    """The text of an exception, even of one whose str() fails."""
-    try:
-        return str(error)
-    except Exception:  # noqa: BLE001 - any failure gives the fallback
-        return f"(a {type(error).__name__} whose message cannot be read)"
-
-
-class _PageCall:
-    """One call of an exposed function by a page, waiting for its turn.
-
-    Run (by the runtime's deferred work, outside every handler) it calls the
-    function, or drops the call when its page has been replaced or its
-    window has closed meanwhile, and sends the answer back to the page.
-    """
-
-    __slots__ = ("window", "doc", "call_id", "name", "args")
-
-    def __init__(self, window: "Window", doc: str, call_id: int, name: str, args: str) -> None:
-        self.window = window
-        self.doc = doc
-        self.call_id = call_id
-        self.name = name
-        self.args = args
-
-    def current(self) -> bool:
-        """True while the call's page is still the window's page."""
-        window = self.window
-        if window._closed or not window.is_open:
-            return False
-        return window._page_doc is None or window._page_doc == self.doc
-
-    def __call__(self) -> None:
-        if not self.current():
-            return  # dropped: nobody is left to answer
-        if not self.admitted():
-            return
-        function = self.window._exposed.get(self.name)
-        if function is None:
-            self.answer(_page.answer_error(
-                "TypeError", f"kiv.api.{self.name} is no longer exposed by the host"))
-            return
-        try:
-            args = json.loads(self.args)
-            if not isinstance(args, list):
-                raise ValueError("not an array")
-        except ValueError:
-            self.answer(_page.answer_error("TypeError", "the arguments did not arrive as JSON"))
-            return
-        try:
-            result = function(*args)
-        except Exception as error:  # the page learns of it through its promise
-            log.debug("window %d: exposed function %s raised", self.window.handle, self.name,
-                      exc_info=True)
-            self.answer(_page.answer_error(type(error).__name__, _message(error)))
-            return
-        except BaseException as error:  # KeyboardInterrupt, SystemExit: the host's to handle
-            self.answer(_page.answer_error(type(error).__name__, "the host was interrupted"))
-            raise
-        if inspect.isawaitable(result):
-            self.start(result)
-        else:
-            self.answer_value(result)
-
-    def admitted(self) -> bool:
-        """Asks the window's current document who it is, through a call
-        whose answer no page script can give in its place; true when it is
-        the document that made this call, and its origin is one the window
-        answers. A call from any other document runs nothing: from a page
-        replaced meanwhile it is dropped, from a page of another origin it
-        is refused (its promise, if it has one, rejects)."""
-        window = self.window
-        try:
-            answer = window.call_js_raw(_page.IDENTITY_SCRIPT)
-            identity = json.loads(answer.text).get("result") if answer.code == ResultCode.oke \
-                else None
-        except (ResultError, ValueError, AttributeError):
-            identity = None
-        if not isinstance(identity, list) or len(identity) != 3 or identity[2] != self.doc:
-            log.debug("window %d: dropped a call of %s from a document that is not the "
-                      "window's current one", window.handle, self.name)
-            return False
-        origin, scheme = identity[0], identity[1]
-        if window._origins.admits(origin, scheme):
-            return True
-        shown = origin if isinstance(origin, str) and origin != "null" else str(scheme)
-        log.warning("window %d: refused a call of kiv.api.%s from %s, an origin this window "
-                    "did not load (set_url, set_html) or allow (allow_origins)",
-                    window.handle, self.name, shown)
-        self.answer(_page.answer_error(
-            "SecurityError", f"the host does not answer pages of {shown}: kiv.api.{self.name} "
-            "is only for the pages it loaded itself or allowed"))
-        return False
-
-    def start(self, awaitable: Any) -> None:
-        try:
-            loop = asyncio.get_running_loop()
-        except RuntimeError:
-            if inspect.iscoroutine(awaitable):
-                awaitable.close()
-            self.answer(_page.answer_error(
-                "RuntimeError", f"{self.name} is asynchronous and runs only while an asyncio "
-                "loop pumps the library with kivwebview.run_async"))
-            return
-        task = loop.create_task(self.finish(awaitable))
-        state.page_tasks.add(task)
-        task.add_done_callback(state.page_tasks.discard)
-
-    async def finish(self, awaitable: Any) -> None:
-        try:
-            value = await awaitable
-        except asyncio.CancelledError:
-            self.answer(_page.answer_error("CancelledError", "the host cancelled the call"))
-            raise
-        except Exception as error:
-            log.debug("window %d: exposed function %s raised", self.window.handle, self.name,
-                      exc_info=True)
-            self.answer(_page.answer_error(type(error).__name__, _message(error)))
-            return
-        self.answer_value(value)
-
-    def answer_value(self, value: Any) -> None:
-        try:
-            text = _page.answer_value(value)
-        except (TypeError, ValueError) as error:
-            log.error("window %d: the result of exposed function %s cannot be sent as JSON: %s",
-                      self.window.handle, self.name, error)
-            text = _page.answer_error(
-                type(error).__name__, f"the result of {self.name} cannot be sent as JSON: {error}")
-        self.answer(text)
-
-    def answer(self, text: str) -> None:
-        if not self.current():
-            return  # the page that asked is gone, and so is its promise
-        try:
-            self.window.run_js(_page.reply_script(self.doc, self.call_id, text))
-        except ResultError:
-            pass  # the window closed meanwhile
-
-
-class _ScriptCall:
-    """An awaitable JavaScript call waiting for its page's answer: the
-    answer counts only when it comes from the document the call was started
-    in, with the call's token."""
-
-    __slots__ = ("future", "doc", "token")
-
-    def __init__(self, future: "asyncio.Future[Any]") -> None:
-        self.future = future
-        self.doc: Optional[str] = None
-        self.token = secrets.token_hex(16)
-
-    def settle(self, outcome: Callable[["asyncio.Future[Any]"], None]) -> None:
-        if self.future.done():
-            return
-        try:
-            outcome(self.future)
-        except RuntimeError:
-            pass  # the future's asyncio loop has closed
-
-
-_script_call_ids = itertools.count(1)
 
 
 class Window:
@@ -228,15 +55,8 @@ class Window:
         self._title: Optional[str] = None
         self._ou_token = ""
         self._handlers = Handlers()
-        # Exposed functions and the page script's state on the host side.
-        self._exposed: Dict[str, Callable[..., Any]] = {}
-        self._uses_page_api = False  # expose or call_js_async used: install on each load
-        self._had_exposed = False  # expose used: the page gets window.kiv.api
-        self._page_loaded = False  # a "page-loaded" has arrived
-        self._page_doc: Optional[str] = None  # the id the current page announced
-        self._script_calls: Dict[int, _ScriptCall] = {}
-        # The documents the exposed functions answer.
-        self._origins = OriginRule(allow_origins)
+        # Exposed functions, the documents they answer, awaitable calls.
+        self._page_api = PageApi(self, allow_origins)
         for name, handler in (handlers or {}).items():
             self.on(name, handler)
         if on_event is not None:
@@ -299,91 +119,21 @@ class Window:
         state.handler_depth += 1
         try:
             if name == "js-evt":
-                item = data.get("js-evt")
-                if isinstance(item, dict) and len(item) == 1 and _page.MESSAGE_KEY in item:
-                    self._page_message(item[_page.MESSAGE_KEY])
-                    return
+                if self._page_api.receive(data.get("js-evt")):
+                    return  # the package's own page script sent it
             elif name == "page-loaded":
-                self._page_loaded = True
-                if self._uses_page_api:
-                    self._install_page_api()
+                self._page_api.page_loaded()
             elif name == "closed":
                 self._closed = True
                 if state.open_windows.get(handle) is self:
                     del state.open_windows[handle]
                 state.retired.append(self._callback)
-                self._end_script_calls("the window closed before the page answered")
+                self._page_api.window_closed()
             self._handlers.run(Event(self, name, data, raw), handle)
         finally:
             state.handler_depth -= 1
 
-    # -- the page script: exposed functions and awaitable calls ------------
-
-    def _page_message(self, message: Any) -> None:
-        # A message of the package's page script; anything malformed is
-        # dropped, as a page may send whatever it likes.
-        if not isinstance(message, dict):
-            return
-        doc = _page.valid_document(message.get("doc"))
-        if doc is None:
-            return
-        if "hello" in message:
-            # The page's document announced itself: calls made in any other
-            # document are over.
-            self._page_doc = doc
-            for call in list(self._script_calls.values()):
-                if call.doc is not None and call.doc != doc:
-                    self._fail_script_call(call, "the page was replaced before it answered")
-        elif "call" in message:
-            call_id = _page.valid_id(message.get("call"))
-            name, args = message.get("name"), message.get("args")
-            if call_id is not None and isinstance(name, str) and isinstance(args, str):
-                state.page_calls.append(_PageCall(self, doc, call_id, name, args))
-        elif "js" in message:
-            call_id = _page.valid_id(message.get("js"))
-            script_call = self._script_calls.get(call_id) if call_id is not None else None
-            reply = message.get("reply")
-            if script_call is None or not isinstance(reply, str):
-                return
-            # Only the document the call ran in, and only with the call's
-            # token, answers it.
-            if doc != script_call.doc or message.get("token") != script_call.token:
-                return
-            self._settle_script_call(script_call, reply)
-
-    def _settle_script_call(self, call: _ScriptCall, reply: str) -> None:
-        # reply: the page's JSON text {"ok":true,"value":V} or {"ok":false,"error":M}
-        try:
-            outcome = json.loads(reply)
-        except ValueError:
-            outcome = None
-        if not isinstance(outcome, dict):
-            self._fail_script_call(call, "the page's answer was not JSON")
-        elif outcome.get("ok") is True:
-            value = outcome.get("value")
-            call.settle(lambda future: future.set_result(value))
-        else:
-            self._fail_script_call(call, str(outcome.get("error")))
-
-    def _fail_script_call(self, call: _ScriptCall, reason: str) -> None:
-        text = json.dumps({"exn": reason, "oke": False, "result": False},
-                          ensure_ascii=False, separators=(",", ":"), sort_keys=True)
-        error = JavaScriptError(self._handle, ResultCode.eval_js_failed, text, json.loads(text))
-        call.settle(lambda future: future.set_exception(error))
-
-    def _end_script_calls(self, reason: str) -> None:
-        for call in list(self._script_calls.values()):
-            self._fail_script_call(call, reason)
-
-    def _install_page_api(self) -> None:
-        # Puts window.kiv.api (with the exposed names) into the current page
-        # and has the page announce its document. Works inside handlers.
-        names = list(self._exposed) if self._had_exposed else None
-        try:
-            self.run_js(_page.install_script(names, hello=True,
-                                             allowed=self._origins.page_literal()))
-        except ResultError:
-            pass  # the window has closed
+    # -- exposed functions ------------------------------------------------
 
     def expose(self, function: Any = None, name: Optional[str] = None) -> Any:
         """Lets this window's pages call ``function`` as
@@ -453,33 +203,17 @@ class Window:
             win.set_html("<script>addEventListener('kiv-api-ready', async () => {"
                          "  document.title = await kiv.api.add(2, 3); });</script>")
         """
-        if function is None or isinstance(function, str):
-            chosen = function if isinstance(function, str) else name
-            if chosen is not None:
-                _page.valid_name(chosen)
-            return lambda decorated: self.expose(decorated, chosen)
-        if not callable(function):
-            raise TypeError(f"only a callable can be exposed, not {type(function).__name__}")
-        exposed_name = _page.valid_name(name if name is not None
-                                        else getattr(function, "__name__", None))
-        self._exposed[exposed_name] = function
-        self._had_exposed = True
-        self._uses_page_api = True
-        if self._page_loaded and not self._closed:
-            self._install_page_api()
-        return function
+        return self._page_api.expose(function, name)
 
     def unexpose(self, name: str) -> None:
         """Takes the function exposed as ``name`` away from the page (at once
         when a page is loaded). Calls of it that arrive later are rejected."""
-        del self._exposed[name]
-        if self._page_loaded and not self._closed:
-            self._install_page_api()
+        self._page_api.unexpose(name)
 
     @property
     def exposed(self) -> Dict[str, Callable[..., Any]]:
         """The exposed functions by name (a copy)."""
-        return dict(self._exposed)
+        return self._page_api.functions()
 
     def allow_origin(self, origin: str) -> None:
         """Lets pages of ``origin`` (``"https://example.org"``, or a URL
@@ -491,9 +225,7 @@ class Window:
         Raises:
             ValueError: not an origin (no ``scheme://host``).
         """
-        self._origins.allow(origin)
-        if self._page_loaded and not self._closed and self._had_exposed:
-            self._install_page_api()
+        self._page_api.allow_origin(origin)
 
     @property
     def allowed_origins(self) -> List[str]:
@@ -501,7 +233,7 @@ class Window:
         those of the URLs loaded with :meth:`set_url` and those allowed
         (``["*"]`` when every origin is). Pages shown with :meth:`set_html`
         may call them too."""
-        return self._origins.origins
+        return self._page_api.origin_rule.origins
 
     # -- state ------------------------------------------------------------
 
@@ -573,14 +305,14 @@ class Window:
         then on the exposed functions answer pages of the URL's origin too
         (give the URL with its scheme, e.g. ``http://127.0.0.1:8000/``)."""
         self._check("kiv_webview_set_url", lambda lib: lib.set_url(self._handle, _utf8(url, "url")))
-        self._origins.loaded(url)
+        self._page_api.origin_rule.loaded(url)
 
     def set_html(self, html: str) -> None:
         """Shows the HTML text ``html`` (no base URL); "page-loaded" follows.
         The exposed functions answer such pages of this window."""
         self._check("kiv_webview_set_html",
                     lambda lib: lib.set_html(self._handle, _utf8(html, "html")))
-        self._origins.showed_html()
+        self._page_api.origin_rule.showed_html()
 
     def run_js(self, js: str) -> None:
         """Runs the script ``js`` in the page without waiting for a result."""
@@ -640,34 +372,7 @@ class Window:
                 "const r = await fetch('/status'); return (await r.json()).title;")
         """
         _utf8(js, "js")  # a NUL or a non-str fails here, before anything runs
-        loop = asyncio.get_running_loop()
-        call_id = next(_script_call_ids)
-        call = _ScriptCall(loop.create_future())
-        self._script_calls[call_id] = call
-        self._uses_page_api = True
-        try:
-            answer = self.call_js_raw(_page.launch_script(call_id, call.token, js))
-            data = json.loads(answer.text)
-            if answer.code != ResultCode.oke:
-                raise JavaScriptError(self._handle, answer.code, answer.text, data)
-            call.doc = _page.valid_document(data.get("result"))
-            if call.doc is None:
-                self._fail_script_call(call, "the page did not start the script")
-                return call.future.result()
-            # A script that awaited nothing slow has settled by now: take its
-            # outcome at once, from the same document. Otherwise the page
-            # sends it when it settles.
-            taken = self.call_js_raw(_page.take_script(call_id))
-            if taken.code == ResultCode.oke:
-                result = json.loads(taken.text).get("result")
-                if (isinstance(result, list) and len(result) == 2 and result[0] == call.doc
-                        and isinstance(result[1], str)):
-                    self._settle_script_call(call, result[1])
-            if not call.future.done():
-                await pump_until(call.future.done, function="call_js_async")
-            return call.future.result()
-        finally:
-            self._script_calls.pop(call_id, None)
+        return await self._page_api.script_calls.run(js)
 
     def move(self, x: int, y: int) -> None:
         """Moves the window's frame to (x, y); a "move" event follows."""
