@@ -19,8 +19,8 @@ import threading
 import time
 from typing import Any, Callable, Deque, Dict, Iterator, List, Optional, Set, Tuple
 
-from ._native import Library, load_library
-from .errors import ReentrancyError, WrongThreadError
+from ._native import Library, ResultCode, load_library
+from .errors import ReentrancyError, ResultError, WrongThreadError
 
 #: The length of one pumping piece, in milliseconds: the library's slice.
 #: Between pieces the pumping loops look for work handed to them.
@@ -97,6 +97,15 @@ def calling(function: str, refused_in_handler: bool = False) -> Iterator[Library
             pending, state.pending = state.pending, None
             if pending is not None:
                 raise pending
+
+
+def call_checked(function: str, handle: int, call: Callable[[Library], int]) -> None:
+    """Guards one call into the library (see :func:`calling`) that returns a
+    ``result_t``; raises :class:`ResultError` for a failure code."""
+    with calling(function) as lib:
+        code = call(lib)
+    if code != ResultCode.oke:
+        raise ResultError(function, handle, code)
 
 
 def init() -> None:

@@ -5,25 +5,20 @@ from __future__ import annotations
 import json
 from typing import Any, Callable, Dict, Iterable, List, Mapping, Optional, Union
 
+from ._dialogs import WindowDialogs
 from ._events import ALL_EVENTS, Event, Handler, Handlers, decode, read_record
-from ._native import EventCallback, Library, ResultCode, WindowState
+from ._native import EventCallback, ResultCode, WindowState, c_string
 from ._page_api import PageApi
-from ._results import DirectoryChoice, FileChoice, RawResult, take_result
-from ._runtime import calling, state
-from .errors import JavaScriptError, ResultError
+from ._results import RawResult, take_result
+from ._results import DirectoryChoice, FileChoice  # noqa: F401  (also reached through this module)
+from ._runtime import call_checked, calling, state
+from ._window_actions import WindowActions
+from .errors import JavaScriptError
 
 
-def _utf8(text: Optional[str], what: str) -> bytes:
-    if text is None:
-        return b""
-    if not isinstance(text, str):
-        raise TypeError(f"{what} must be a str, not {type(text).__name__}")
-    if "\0" in text:
-        raise ValueError(f"{what} contains a NUL character, which the C interface cannot pass")
-    return text.encode("utf-8", "surrogatepass")
-
-
-class Window:
+# The frame actions and the dialogs are methods of base classes of their own;
+# scripts/gen-python-docs.py lists them after Window's own, base by base.
+class Window(WindowActions, WindowDialogs):
     """A browser window of the library, named by its handle.
 
     Creating the object opens and shows the window. Its events go to the
@@ -273,8 +268,8 @@ class Window:
 
     @title.setter
     def title(self, title: str) -> None:
-        self._check("kiv_webview_set_title", lambda lib: lib.set_title(
-            self._handle, _utf8(title, "title")))
+        call_checked("kiv_webview_set_title", self._handle,
+                     lambda lib: lib.set_title(self._handle, c_string(title, "title")))
         self._title = title
 
     @property
@@ -287,41 +282,37 @@ class Window:
 
     @ou_token.setter
     def ou_token(self, token: str) -> None:
-        encoded = _utf8(token, "token")
+        encoded = c_string(token, "token")
         with calling("kiv_webview_set_ou_token") as lib:
             lib.set_ou_token(self._handle, encoded)
         self._ou_token = token
 
-    # -- actions ----------------------------------------------------------
-
-    def _check(self, function: str, call: Callable[[Library], int]) -> None:
-        with calling(function) as lib:
-            code = call(lib)
-        if code != ResultCode.oke:
-            raise ResultError(function, self._handle, code)
+    # -- the page: loading it, running scripts in it ------------------------
 
     def set_url(self, url: str) -> None:
         """Loads ``url``; the "page-loaded" event tells the outcome. From
         then on the exposed functions answer pages of the URL's origin too
         (give the URL with its scheme, e.g. ``http://127.0.0.1:8000/``)."""
-        self._check("kiv_webview_set_url", lambda lib: lib.set_url(self._handle, _utf8(url, "url")))
+        call_checked("kiv_webview_set_url", self._handle,
+                     lambda lib: lib.set_url(self._handle, c_string(url, "url")))
         self._page_api.origin_rule.loaded(url)
 
     def set_html(self, html: str) -> None:
         """Shows the HTML text ``html`` (no base URL); "page-loaded" follows.
         The exposed functions answer such pages of this window."""
-        self._check("kiv_webview_set_html",
-                    lambda lib: lib.set_html(self._handle, _utf8(html, "html")))
+        call_checked("kiv_webview_set_html", self._handle,
+                     lambda lib: lib.set_html(self._handle, c_string(html, "html")))
         self._page_api.origin_rule.showed_html()
 
     def run_js(self, js: str) -> None:
         """Runs the script ``js`` in the page without waiting for a result."""
-        self._check("kiv_webview_run_js", lambda lib: lib.run_js(self._handle, _utf8(js, "js")))
+        call_checked("kiv_webview_run_js", self._handle,
+                     lambda lib: lib.run_js(self._handle, c_string(js, "js")))
 
     def call_js_raw(self, js: str) -> RawResult:
         """Runs ``js`` as a function body and returns the library's answer
         unchanged: its code and JSON text. Refused inside event handlers."""
-        encoded = _utf8(js, "js")
+        encoded = c_string(js, "js")
         with calling("kiv_webview_call_js", refused_in_handler=True) as lib:
             return take_result(lib, lib.call_js(self._handle, encoded))
 
@@ -371,133 +362,8 @@ class Window:
             title = await win.call_js_async(
                 "const r = await fetch('/status'); return (await r.json()).title;")
         """
-        _utf8(js, "js")  # a NUL or a non-str fails here, before anything runs
+        c_string(js, "js")  # a NUL or a non-str fails here, before anything runs
         return await self._page_api.script_calls.run(js)
-
-    def move(self, x: int, y: int) -> None:
-        """Moves the window's frame to (x, y); a "move" event follows."""
-        self._check("kiv_webview_move", lambda lib: lib.move(self._handle, int(x), int(y)))
-
-    def resize(self, width: int, height: int) -> None:
-        """Resizes the window; a "resize" event follows."""
-        self._check("kiv_webview_resize",
-                    lambda lib: lib.resize(self._handle, int(width), int(height)))
-
-    def show(self) -> None:
-        """Shows the window."""
-        self._check("kiv_webview_show", lambda lib: lib.show(self._handle))
-
-    def hide(self) -> None:
-        """Hides the window."""
-        self._check("kiv_webview_hide", lambda lib: lib.hide(self._handle))
-
-    def present(self) -> None:
-        """Shows and raises the window and asks for it to become active."""
-        self._check("kiv_webview_present", lambda lib: lib.present(self._handle))
-
-    def maximize(self) -> None:
-        """Maximises the window."""
-        self._check("kiv_webview_maximize", lambda lib: lib.maximize(self._handle))
-
-    def minimize(self) -> None:
-        """Minimises the window."""
-        self._check("kiv_webview_minimize", lambda lib: lib.minimize(self._handle))
-
-    def show_normal(self) -> None:
-        """Shows the window neither minimised nor maximised."""
-        self._check("kiv_webview_show_normal", lambda lib: lib.show_normal(self._handle))
-
-    def open_devtools(self) -> None:
-        """Opens a developer-tools window for the page."""
-        self._check("kiv_webview_open_devtools", lambda lib: lib.open_devtools(self._handle))
-
-    def close(self) -> None:
-        """Closes the window (its child windows first). Closing a closed
-        window does nothing.
-
-        Outside event handlers the "closed" event arrives before this
-        returns. Inside a handler (a "can-close?" handler, typically) the
-        window is taken out of use at once (:attr:`is_open` is False) and
-        closes, with its "closed" event, right after the handler's event
-        has been handled.
-        """
-        with calling("kiv_webview_close") as lib:
-            lib.close(self._handle)
-
-    # -- dialogs ----------------------------------------------------------
-
-    def _dialog(self, function: str, call: Callable[[Library], Any]) -> RawResult:
-        with calling(function) as lib:
-            answer = take_result(lib, call(lib))
-        if answer.code != ResultCode.oke:
-            raise ResultError(function, self._handle, answer.code, answer.text)
-        return answer
-
-    def choose_dir_raw(self, title: str = "", directory: str = "") -> RawResult:
-        """:meth:`choose_dir`, returning the library's answer unchanged."""
-        args = (_utf8(title, "title"), _utf8(directory, "directory"))
-        return self._dialog("kiv_webview_choose_dir",
-                            lambda lib: lib.choose_dir(self._handle, *args))
-
-    def file_open_raw(self, title: str = "", directory: str = "", filter: str = "") -> RawResult:
-        """:meth:`file_open`, returning the library's answer unchanged."""
-        args = (_utf8(title, "title"), _utf8(directory, "directory"), _utf8(filter, "filter"))
-        return self._dialog("kiv_webview_file_open",
-                            lambda lib: lib.file_open(self._handle, *args))
-
-    def file_save_raw(self, title: str = "", directory: str = "", filter: str = "") -> RawResult:
-        """:meth:`file_save`, returning the library's answer unchanged."""
-        args = (_utf8(title, "title"), _utf8(directory, "directory"), _utf8(filter, "filter"))
-        return self._dialog("kiv_webview_file_save",
-                            lambda lib: lib.file_save(self._handle, *args))
-
-    def choose_dir(self, title: str = "", directory: str = "") -> Optional[DirectoryChoice]:
-        """Asks the user for an existing directory in a dialog modal to this
-        window; waits (pumping events) until it is answered. Inside an event
-        handler the dialog runs in place: the handler waits for the answer
-        while other events reach their handlers, nested.
-
-        Returns:
-            the choice, or None when the user cancelled.
-        Raises:
-            ResultError: ``dialog_failed``: the window is not open.
-        """
-        answer = self.choose_dir_raw(title, directory)
-        data = answer.decoded()
-        if data.get("state") != "choosen":
-            return None
-        return DirectoryChoice(data["dir"], answer.text)
-
-    def file_open(self, title: str = "", directory: str = "",
-                  filter: str = "") -> Optional[FileChoice]:
-        """Asks the user for an existing file to open, like :meth:`choose_dir`.
-        ``filter`` is e.g. ``"Images (*.png *.jpg);;Text (*.txt)"``.
-
-        Returns:
-            the choice (``path``, ``used_filter``), or None when the user
-            cancelled.
-
-        Example::
-
-            @win.expose
-            def open_text():                    # called by a page button
-                choice = win.file_open("Open", os.path.expanduser("~"),
-                                       "Text (*.txt);;All files (*)")
-                return None if choice is None else open(choice.path).read()
-        """
-        return self._file_choice(self.file_open_raw(title, directory, filter))
-
-    def file_save(self, title: str = "", directory: str = "",
-                  filter: str = "") -> Optional[FileChoice]:
-        """Asks the user for a file name to save under, like :meth:`file_open`."""
-        return self._file_choice(self.file_save_raw(title, directory, filter))
-
-    @staticmethod
-    def _file_choice(answer: RawResult) -> Optional[FileChoice]:
-        data = answer.decoded()
-        if data.get("state") != "choosen":
-            return None
-        return FileChoice(data["file"], data.get("used-filter", ""), answer.text)
 
 
 def open_windows() -> List[Window]:
