@@ -59,6 +59,21 @@ def anchor(name: str) -> str:
     return name.replace(".", "-").lower()
 
 
+def members(cls: type) -> Dict[str, Any]:
+    """The attributes of ``cls`` in the order of their definitions: its own,
+    then those of its base classes that belong to the package, in method
+    resolution order (a name a class defines hides the same name further
+    on). Window is put together from such bases, and is documented as one
+    class."""
+    found: Dict[str, Any] = {}
+    for klass in cls.__mro__:
+        if klass.__module__.split(".")[0] != "kivwebview":
+            continue
+        for attr, value in vars(klass).items():
+            found.setdefault(attr, value)
+    return found
+
+
 class Renderer:
     def __init__(self) -> None:
         self.known: Dict[str, str] = {}  # documented name -> anchor
@@ -289,7 +304,7 @@ class Renderer:
             out += ["| Member | Value |", "|---|---|"]
             out += [f"| `{m.name}` | {m.value} |" for m in cls]
             out.append("")
-            for attr, value in vars(cls).items():
+            for attr, value in members(cls).items():
                 if isinstance(value, property) and not attr.startswith("_"):
                     out += self.heading(level + 1, f"{name}.{attr}", f"`{name}.{attr}` (property)")
                     out.append(self.docstring(value.__doc__, level + 2))
@@ -298,7 +313,7 @@ class Renderer:
         sig = self.signature(init, skip_first=True) if init else "()"
         out += self.heading(level, name, f"`class {name}{sig}`")
         out.append(self.docstring(cls.__doc__, level + 1))
-        for attr, value in vars(cls).items():
+        for attr, value in members(cls).items():
             if attr.startswith("_"):
                 continue
             full = f"{name}.{attr}"
@@ -338,7 +353,7 @@ class Renderer:
                 self.known[name] = anchor(name)
                 obj = getattr(kivwebview, name)
                 if inspect.isclass(obj):
-                    for attr in vars(obj):
+                    for attr in members(obj):
                         if not attr.startswith("_"):
                             self.known[f"{name}.{attr}"] = anchor(f"{name}.{attr}")
 

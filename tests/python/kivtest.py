@@ -73,16 +73,31 @@ def exact_name(title: str) -> str:
 
 
 def visible_windows(title: str) -> List[str]:
-    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", exact_name(title)],
-                         capture_output=True, text=True).stdout
-    return out.split()
+    """The ids of the visible windows titled ``title``.
+
+    xdotool walks the whole window tree to find them, and gives up with an
+    X error (BadWindow, no output) when a window goes away during the walk,
+    as windows do while a dialog closes. Such a walk says nothing about the
+    windows asked for, so the tree is walked again (for up to TIMEOUT
+    seconds of windows coming and going)."""
+    deadline = time.monotonic() + TIMEOUT
+    while True:
+        done = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", exact_name(title)],
+                              capture_output=True, text=True)
+        if "X Error" not in done.stderr or time.monotonic() >= deadline:
+            return done.stdout.split()
 
 
-def find_window(title: str, timeout: int = TIMEOUT) -> Optional[str]:
-    out = subprocess.run(["timeout", str(timeout), "xdotool", "search", "--sync", "--onlyvisible",
-                          "--name", exact_name(title)], capture_output=True, text=True).stdout
-    ids = out.split()
-    return ids[0] if ids else None
+def find_window(title: str, timeout: float = TIMEOUT) -> Optional[str]:
+    """The first visible window titled ``title``, once there is one; None
+    when none has come within ``timeout`` seconds. (xdotool's own --sync
+    wait ends at the first X error of a walk, long before its time.)"""
+    deadline = time.monotonic() + timeout
+    while True:
+        ids = visible_windows(title)
+        if ids or time.monotonic() >= deadline:
+            return ids[0] if ids else None
+        time.sleep(0.1)
 
 
 class User(threading.Thread):

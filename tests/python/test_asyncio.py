@@ -147,7 +147,7 @@ def test_call_js_async_awaits_the_page_and_reports_failures():
             raise AssertionError("a script that never answers answered")
         except asyncio.TimeoutError:
             pass
-        assert window._script_calls == {}
+        assert len(window._page_api.script_calls) == 0
 
         # The page is replaced, then the window closes, while calls wait.
         waiting = asyncio.create_task(window.call_js_async("await new Promise(() => {});"))

@@ -216,8 +216,8 @@ def test_calls_run_in_order_one_at_a_time_and_survive_the_script_running_again()
             # 3 to 6 wait in the page: none of them is lost or doubled.
             window.expose(lambda: None, name="extra")
             window.expose(lambda: None, name="extra")
-            window.run_js(_page.install_script(["work", "extra"], hello=True,
-                                             allowed=window._origins.page_literal()))
+            allowed = window._page_api.origin_rule.page_literal()
+            window.run_js(_page.install_script(["work", "extra"], hello=True, allowed=allowed))
         # A waiting call pumps the loop: later calls arrive meanwhile but wait.
         value = window.call_js(f"return {n} * 10;")
         log.append(("end", n))

@@ -144,14 +144,12 @@ async def run_async(until: Optional[Callable[[], Any]] = None, *,
 
         asyncio.run(main())
     """
-    from .window import open_windows
-
     deadline = None if timeout is None else time.monotonic() + timeout
     reached = False
 
     def done() -> bool:
         nonlocal reached
-        reached = bool(until()) if until is not None else not open_windows()
+        reached = bool(until()) if until is not None else not state.open_windows
         return reached or (deadline is not None and time.monotonic() >= deadline)
 
     await pump_until(done, step_ms)

@@ -28,6 +28,18 @@ RecordPointer = ctypes.POINTER(Record)
 #: ``kiv_event_callback_t``: receives a record that the callee then owns.
 EventCallback = ctypes.CFUNCTYPE(None, RecordPointer)
 
+
+def c_string(text: Optional[str], what: str) -> bytes:
+    """``text`` as the UTF-8 bytes of a ``const char *`` argument (None gives
+    the empty string); ``what`` names the argument in the errors."""
+    if text is None:
+        return b""
+    if not isinstance(text, str):
+        raise TypeError(f"{what} must be a str, not {type(text).__name__}")
+    if "\0" in text:
+        raise ValueError(f"{what} contains a NUL character, which the C interface cannot pass")
+    return text.encode("utf-8", "surrogatepass")
+
 _int = ctypes.c_int
 _text = ctypes.c_char_p
 

@@ -17,10 +17,10 @@ import collections
 import contextlib
 import threading
 import time
-from typing import Any, Callable, Deque, Iterator, List, Optional, Set, Tuple
+from typing import Any, Callable, Deque, Dict, Iterator, List, Optional, Set, Tuple
 
-from ._native import Library, load_library
-from .errors import ReentrancyError, WrongThreadError
+from ._native import Library, ResultCode, load_library
+from .errors import ReentrancyError, ResultError, WrongThreadError
 
 #: The length of one pumping piece, in milliseconds: the library's slice.
 #: Between pieces the pumping loops look for work handed to them.
@@ -32,6 +32,10 @@ class _State:
         self.owner: Optional[int] = None  # ident of the library's thread
         self.handler_depth = 0  # > 0 while an event handler runs
         self.call_depth = 0  # nesting of calls into the library
+        # Open windows by handle: keeps each window, and so its C callback,
+        # alive until its "closed" event, whether the host keeps a reference
+        # or not.
+        self.open_windows: Dict[int, Any] = {}
         # call_soon's functions. deque.append and popleft are atomic, so
         # other threads may append while the library's thread takes.
         self.deferred: Deque[Tuple[Callable[..., Any], tuple, dict]] = collections.deque()
@@ -93,6 +97,15 @@ def calling(function: str, refused_in_handler: bool = False) -> Iterator[Library
             pending, state.pending = state.pending, None
             if pending is not None:
                 raise pending
+
+
+def call_checked(function: str, handle: int, call: Callable[[Library], int]) -> None:
+    """Guards one call into the library (see :func:`calling`) that returns a
+    ``result_t``; raises :class:`ResultError` for a failure code."""
+    with calling(function) as lib:
+        code = call(lib)
+    if code != ResultCode.oke:
+        raise ResultError(function, handle, code)
 
 
 def init() -> None:
