@@ -40,8 +40,13 @@ std::string firstLine(std::string text)
 // and types into it (each of keys is one xdotool command) until it closes.
 void answerDialog(User &user, const std::string &pattern, std::vector<std::string> keys)
 {
-    const std::string name = " --onlyvisible --name '" + pattern + "' 2>/dev/null";
-    const std::string id = firstLine(capture("timeout 60 xdotool search --sync" + name));
+    const std::string name = "--onlyvisible --name '" + pattern + "'";
+    std::string id;
+    for (int waited = 0; id.empty() && waited < 60000; waited += 100) {
+        id = firstLine(searchWindows(name));
+        if (id.empty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     if (id.empty()) {
         std::fprintf(stderr, "no window matching %s appeared; visible windows:\n%s", pattern.c_str(),
             capture("for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do"
@@ -52,7 +57,7 @@ void answerDialog(User &user, const std::string &pattern, std::vector<std::strin
     user.found = true;
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const auto open
-        = [&] { return capture("xdotool search" + name).find(id) != std::string::npos; };
+        = [&] { return searchWindows(name).find(id) != std::string::npos; };
     user.stillOpen = open();
     user.answered = true;
     for (int attempt = 0; attempt < 10 && open(); ++attempt) {

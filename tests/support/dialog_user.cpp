@@ -39,8 +39,7 @@ std::string shellQuoted(const std::string &text)
 
 std::string visibleWindows(const std::string &title)
 {
-    return capture(
-        "xdotool search --onlyvisible --name " + shellQuoted(exactName(title)) + " 2>/dev/null");
+    return searchWindows("--onlyvisible --name " + shellQuoted(exactName(title)));
 }
 
 DialogUser::DialogUser(const std::string &title, int holdMs, std::vector<std::string> steps)

@@ -231,13 +231,29 @@ std::string capture(const std::string &command)
     return output;
 }
 
+std::string searchWindows(const std::string &arguments)
+{
+    // The search's standard error goes through grep, its output to ours.
+    const std::string command = "{ /usr/bin/xdotool search " + arguments
+        + " 2>&1 1>&3 | grep -q 'X Error' && echo x-error; } 3>&1";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        std::string output = capture(command);
+        if (output.find("x-error") == std::string::npos
+            || std::chrono::steady_clock::now() > deadline) {
+            const size_t mark = output.find("x-error");
+            return mark == std::string::npos ? output : output.substr(0, mark);
+        }
+    }
+}
+
 std::string xWindowId(const std::string &title)
 {
     // Ask again and again, pumping the library in between, so that the
     // window's own requests (title, mapping) reach the server meanwhile.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string id = capture("/usr/bin/xdotool search --onlyvisible --name '^" + title +
-                                 "$' 2>/dev/null | /usr/bin/head -n1");
+        std::string id = searchWindows("--onlyvisible --name '^" + title + "$'");
+        id = id.substr(0, id.find('\n'));
         while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
             id.pop_back();
         if (!id.empty())

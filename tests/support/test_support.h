@@ -101,6 +101,12 @@ std::string capture(const std::string &command);
 // The X window id of the visible window titled exactly title ("" if none
 // appears within a few seconds).
 std::string xWindowId(const std::string &title);
+
+// The output of `xdotool search ARGUMENTS` (window ids, one per line). A
+// search that ends in an X error, because a window went away during its
+// walk as windows do while a dialog closes, says nothing about the windows
+// asked for: it is made again, for up to 10 s.
+std::string searchWindows(const std::string &arguments);
 // Asks the window titled title to close through the window manager, as its
 // close button would.
 bool requestClose(const std::string &title);

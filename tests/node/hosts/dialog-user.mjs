@@ -9,11 +9,24 @@ import { execFileSync, spawnSync } from 'node:child_process';
 const [title, hold, stepsJson] = process.argv.slice(2);
 const exact = '^' + title.replace(/[.[\]()*+?{}^$|\\]/g, '\\$&') + '$';
 const sleep = (s) => spawnSync('sleep', [String(s)]);
-const visible = () => spawnSync('xdotool', ['search', '--onlyvisible', '--name', exact],
-  { encoding: 'utf8' }).stdout.split(/\s+/).filter(Boolean);
+// A search that ends in an X error (a window went away during its walk, as
+// windows do while a dialog closes) says nothing: it is made again, for up
+// to 10 s. xdotool's own --sync wait ends at such an error too.
+const visible = () => {
+  const until = Date.now() + 10000;
+  for (;;) {
+    const done = spawnSync('xdotool', ['search', '--onlyvisible', '--name', exact],
+      { encoding: 'utf8' });
+    if (!done.stderr.includes('X Error') || Date.now() > until)
+      return done.stdout.split(/\s+/).filter(Boolean);
+  }
+};
 
-const found = spawnSync('timeout', ['30', 'xdotool', 'search', '--sync', '--onlyvisible',
-  '--name', exact], { encoding: 'utf8' }).stdout.split(/\s+/).filter(Boolean);
+let found = visible();
+for (const until = Date.now() + 30000; found.length === 0 && Date.now() < until;) {
+  sleep(0.1);
+  found = visible();
+}
 if (found.length === 0) process.exit(1);
 console.log('found');
 sleep(hold);
